@@ -1,0 +1,30 @@
+#include "app/Application.h"
+
+#include <cstring>
+
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr const char* kNotice = "Copyright (C) VORN network. All rights reserved.";
+
+}  // namespace
+
+int RunKvbConfig(int argc, char* argv[]) {
+  bool databaseExport = false;
+  bool hidden = true;
+  // Exact, case-sensitive matches only; anything else is ignored.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--dbexport") == 0) databaseExport = true;
+    if (std::strcmp(argv[i], "--hidden") == 0) hidden = true;
+    if (std::strcmp(argv[i], "--show") == 0) hidden = false;
+  }
+
+  platform::WriteConsoleLine("Kavbel configuration builder.");
+  if (databaseExport) platform::WriteConsoleLine("Running in database export mode");
+  platform::WriteConsoleLine(kNotice);
+  platform::WriteConsoleLine("");
+  if (hidden) platform::WriteConsoleLine("KVB aircraft will be hidden in FS");
+
+  return 0;
+}

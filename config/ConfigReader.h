@@ -1,0 +1,69 @@
+// The INI store: one INI-style file held in memory as sections of keys with text
+// values, both ordered and matched without regard to letter case. Read with
+// typed getters and defaults; written back whole (sorted, without comments) only
+// when it was opened writable on a file that loaded, and was changed. Each user
+// keeps one store per file and lets the destructor write it back.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "diag/CCriticalSection.h"
+
+/// Orders names by their upper-cased bytes, compared as unsigned.
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+/// The keys and values of one section.
+using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
+
+class ConfigReader {
+ public:
+  using Document = std::map<std::string, ConfigSection, NoCaseLess>;
+
+  ConfigReader();
+  virtual ~ConfigReader();  // Save, then Cleanup
+  ConfigReader(const ConfigReader&) = delete;
+  ConfigReader& operator=(const ConfigReader&) = delete;
+
+  /// Saves the previous document if allowed, then loads `path`.
+  void Open(const std::string& path, bool writable);
+
+  std::string GetString(const std::string& section, const std::string& key,
+                        const std::string& defaultValue) const;
+  int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
+  double GetDouble(const std::string& section, const std::string& key,
+                   double defaultValue) const;
+  bool GetBool(const std::string& section, const std::string& key, bool defaultValue) const;
+
+  void SetString(const std::string& section, const std::string& key, const std::string& value);
+
+  /// Writes the document when loaded, writable and modified; never throws.
+  void Save();
+  /// Empties the document; the path and the flags stay.
+  void Cleanup();
+
+  /// Asks Save to put the file on the disk before it replaces the old one: for
+  /// files that belong to the user, such as the simulator's configuration.
+  void SetDurable(bool durable) { durable_ = durable; }
+
+  bool IsLoaded() const { return loaded_; }
+  bool IsWritable() const { return writable_; }
+  bool IsModified() const { return modified_; }
+  const std::string& GetPath() const { return path_; }
+  const Document& GetDocument() const { return document_; }
+
+ private:
+  void Load();
+
+  Document document_;
+  bool loaded_ = false;
+  bool writable_ = false;
+  bool modified_ = false;
+  std::string path_;
+  CCriticalSection section_;
+  bool durable_ = false;
+  bool utf8Bom_ = false;   // written again on save
+  bool utf16Bom_ = false;  // such a file is never written back
+};

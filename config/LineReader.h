@@ -1,0 +1,27 @@
+// Reads a text file line by line through a large buffer. A line ends at LF; a CR
+// right before the LF belongs to the line end; a last line without a line end is
+// read too.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+class LineReader {
+ public:
+  LineReader() = default;
+  virtual ~LineReader() = default;
+
+  /// False when the file cannot be opened for reading (missing, a folder, ...).
+  bool Open(const std::string& path);
+  /// The next line without its line end; false at the end of the file or on a
+  /// read error.
+  bool ReadLine(std::string* line);
+  void Close();
+
+ private:
+  platform::File file_;
+  std::string buffer_;
+  size_t position_ = 0;
+  bool atEnd_ = false;
+};

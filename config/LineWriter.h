@@ -1,0 +1,34 @@
+// An output text file that ends every line with CR LF, on every target, and
+// buffers until Flush. Like a standard stream, it enters a failed state on the
+// first error and silently drops everything written after that.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+class LineWriter {
+ public:
+  LineWriter() = default;
+  virtual ~LineWriter();  // flushes and closes
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+
+  /// Opens for writing; a failure leaves the writer in its failed state.
+  bool Open(const std::string& path, platform::File::Mode mode);
+  bool Good() const { return good_; }
+
+  /// Text and CR LF; no flush.
+  void WriteLine(const std::string& line);
+  /// Plain text with no line end.
+  void Write(const std::string& text);
+  void Write(const char* data, size_t size);
+  /// Hands the buffered bytes to the system.
+  void Flush();
+  void Close();
+
+ private:
+  platform::File file_;
+  std::string buffer_;
+  bool good_ = false;
+};

@@ -1,0 +1,43 @@
+// Small helpers over std::string, the tool's 8-bit text: printf-style formatting,
+// ASCII letter case, and the C library's number conversions with the same result
+// on every target.
+#pragma once
+
+#include <string>
+
+namespace text {
+
+/// printf-style formatting into a string.
+std::string Format(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+/// ASCII letters only; every other byte stays as it is, whatever the locale.
+inline unsigned char UpperByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+inline unsigned char LowerByte(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+std::string ToUpper(std::string s);
+std::string ToLower(std::string s);
+
+/// Compares the upper-cased bytes as unsigned: <0, 0 or >0.
+int CompareNoCase(const std::string& a, const std::string& b);
+
+/// True when the first `count` bytes of `s` equal those of `prefix` without
+/// regard to ASCII letter case (a shorter `s` does not match).
+bool StartsWithNoCase(const std::string& s, const char* prefix, size_t count);
+
+/// `atoi`, saturating to INT_MIN or INT_MAX beyond the range of int.
+int AtoI(const std::string& s);
+
+/// `atof` as C99 strtod reads it ('.' as the decimal point).
+double AtoF(const std::string& s);
+
+/// A double as "%g" writes it, with at least two exponent digits.
+std::string FormatDouble(double value);
+
+}  // namespace text

@@ -1,0 +1,153 @@
+// The only place that knows which operating system the tool runs on.
+//
+// Every path given to these functions is a Windows-style text exactly as the tool
+// formed it ("C:\FSX\SimObjects\VORN_KVB\VORN_A320\vorn.cfg"). Windows passes it
+// unchanged to the A functions; Linux maps a drive letter to Wine's drive folder,
+// turns backslashes into slashes and ignores letter case the way Windows does.
+//
+// Failures never throw: each call says whether it worked, and "not found" is kept
+// apart from other failures where a caller may care.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class Status { kOk, kNotFound, kFailed };
+
+/// A file handle for byte I/O, opened without sharing restrictions. Reads and
+/// writes go straight to the operating system: callers buffer.
+class File {
+ public:
+  enum class Mode {
+    kRead,           // existing file, reading
+    kWriteTruncate,  // created when missing, emptied when present
+    kWriteAppend,    // created when missing, positioned at its end
+  };
+
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  /// Fails on a folder, and for writing on a read-only file (even as root).
+  Status Open(const std::string& path, Mode mode);
+  bool IsOpen() const { return handle_ != kInvalid; }
+  /// Bytes read, 0 at the end of the file, -1 on an error.
+  long long Read(char* buffer, size_t size);
+  /// Writes all bytes or fails.
+  bool Write(const char* data, size_t size);
+  /// Asks the system to put the content on the disk (fsync, FlushFileBuffers).
+  bool Sync();
+  void Close();
+
+ private:
+  static constexpr intptr_t kInvalid = -1;
+  intptr_t handle_ = kInvalid;
+};
+
+/// Writes a file anew through a temporary file beside it ("<target>.kvbtmp") that
+/// replaces the target in one step, so the target is always whole: old or new.
+/// A link to the target is followed: the file it points to is replaced. The new
+/// file keeps the old one's permission bits, and its owner where that is allowed.
+class AtomicFile {
+ public:
+  AtomicFile() = default;
+  ~AtomicFile();  // an unfinished write is abandoned
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  /// Fails, touching nothing, when the target is read-only or names a folder.
+  bool Begin(const std::string& path);
+  bool Write(const char* data, size_t size);
+  /// Replaces the target; with `durable`, the data is on the disk first. On any
+  /// failure the temporary file is removed and the target stays as it was.
+  bool Commit(bool durable);
+  void Abandon();
+
+ private:
+  File file_;
+  std::string tempNative_;
+  std::string targetNative_;
+  bool failed_ = false;
+};
+
+/// Removes a temporary file that a killed run left beside `path`.
+void RemoveStaleTemporary(const std::string& path);
+
+/// One entry of a folder listing.
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;  // a link to a folder counts as a folder
+  bool isLink = false;       // symbolic link, junction or other reparse point
+};
+
+/// Lists the entries that match the last component of `pattern` ('*' any run,
+/// '?' one character, letter case ignored, a trailing ".*" also matching a name
+/// without a dot), sorted as NTFS sorts them. "." and ".." never appear. Returns
+/// false, with no entries, when the listing cannot start: missing folder or no
+/// matching entry.
+bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
+
+/// The matching rule of FindFiles for one name.
+bool MatchesWildcard(const std::string& pattern, const std::string& name);
+
+/// The order of FindFiles: names compared as upper-cased bytes, then raw bytes.
+bool ListingLess(const std::string& a, const std::string& b);
+
+/// Deletes a file (a link: the link). Fails on a folder and on a read-only file.
+Status DeleteFile(const std::string& path);
+
+/// Creates one folder; fails when anything of that name exists.
+Status CreateFolder(const std::string& path);
+
+/// Removes an empty folder, or a link to a folder (only the link). Never removes a
+/// file.
+Status RemoveFolder(const std::string& path);
+
+/// Creates an empty file, or empties an existing one, with no sharing while it is
+/// open; the file is closed at once. Fails on a read-only file.
+Status CreateEmptyFile(const std::string& path);
+
+/// True when anything exists at `path` (the `_access` existence test).
+bool PathExists(const std::string& path);
+
+/// True when `path` itself is a link (not followed).
+bool IsLink(const std::string& path);
+
+/// The path that the target's own calls use for `path`: unchanged on Windows, the
+/// mapped native path on Linux. For tests and diagnostics.
+std::string NativePath(const std::string& path);
+
+/// A shell special folder (26: the roaming application-data folder), without a
+/// trailing separator; "" when it cannot be found.
+std::string SpecialFolderPath(int folderId);
+
+/// The calling thread's id as the system numbers it.
+unsigned long CurrentThreadId();
+
+struct SystemVersion {
+  int major = 0;
+  int minor = 0;
+  int build = 0;
+  std::string servicePack;
+};
+SystemVersion GetSystemVersion();
+
+/// The current time in UTC as "%Y-%m-%d %H:%M:%S".
+std::string UtcTimeStamp();
+
+/// Prints one line on standard output with the console's line end, and flushes.
+void WriteConsoleLine(const std::string& line);
+
+/// Prompts and waits for one key; returns at once when there is no input.
+void Pause();
+
+/// Test seam: the n-th write from now on (File::Write, AtomicFile::Write and
+/// AtomicFile::Commit count) fails as a full disk would; 0 turns it off.
+void InjectWriteFault(int n);
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "config/Text.h"
+
+namespace {
+
+TEST(TextTest, AtoISaturatesAndStopsAtTheFirstOtherCharacter) {
+  struct Case {
+    const char* input;
+    int expected;
+  } cases[] = {
+      {"42abc", 42},           {"abc", 0},
+      {"  -7", -7},            {"+5", 5},
+      {"", 0},                 {"2147483647", INT_MAX},
+      {"2147483648", INT_MAX}, {"-2147483649", INT_MIN},
+      {"99999999999999999999999", INT_MAX}, {"0x10", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(text::AtoI(c.input), c.expected) << c.input;
+}
+
+TEST(TextTest, AtoFReadsAsStrtod) {
+  EXPECT_DOUBLE_EQ(text::AtoF("1.25"), 1.25);
+  EXPECT_DOUBLE_EQ(text::AtoF("1,5"), 1.0);
+  EXPECT_DOUBLE_EQ(text::AtoF("0x1p3"), 8.0);
+  EXPECT_DOUBLE_EQ(text::AtoF("junk"), 0.0);
+}
+
+TEST(TextTest, FormatDoubleWritesGeneralNotationWithTwoExponentDigits) {
+  struct Case {
+    double value;
+    const char* expected;
+  } cases[] = {
+      {0.0, "0"},          {2.5, "2.5"},         {10.0, "10"},
+      {-3.1415926, "-3.14159"}, {1.23456789, "1.23457"}, {1e6, "1e+06"},
+      {0.00001, "1e-05"},  {123456, "123456"},  {1e100, "1e+100"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(text::FormatDouble(c.value), c.expected);
+}
+
+TEST(TextTest, CaseFoldingIsAsciiOnly) {
+  EXPECT_EQ(text::ToUpper("ab_z\xe9"), "AB_Z\xe9");
+  EXPECT_LT(text::CompareNoCase("fltsim.9", "General"), 0);
+  EXPECT_LT(text::CompareNoCase("uix", "ui_type"), 0);
+  EXPECT_EQ(text::CompareNoCase("Main", "MAIN"), 0);
+  EXPECT_TRUE(text::StartsWithNoCase("vorn_a320", "VORN_", 5));
+  EXPECT_FALSE(text::StartsWithNoCase("VORN", "VORN_", 5));
+}
+
+}  // namespace
