@@ -149,7 +149,7 @@ TEST_F(ConfigReaderTest, GettersConvertAndFallBackToTheirDefault) {
     EXPECT_EQ(reader.GetDouble("S", c.key, c.defaultValue), c.expected) << c.key;
 
   EXPECT_EQ(reader.GetDocument().size(), 1u);  // lookups create nothing
-  EXPECT_EQ(reader.GetDocument().begin()->second.size(), 13u);
+  EXPECT_EQ(reader.GetDocument().begin()->second.size(), 12u);
   EXPECT_FALSE(reader.IsModified());
 }
 
