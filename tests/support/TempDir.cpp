@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -13,12 +14,12 @@ bool TempDir::Create() {
   std::error_code error;
   const fs::path base = fs::temp_directory_path(error);
   if (error) return false;
-  std::mt19937_64 random(
+  std::mt19937_64 generator(
       std::random_device{}() ^
       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::ostringstream name;
-    name << "kvb-test-" << std::hex << random();
+    name << "kvb-test-" << std::hex << generator();
     const fs::path candidate = base / name.str();
     if (fs::create_directory(candidate, error)) {
       path_ = candidate.string();
