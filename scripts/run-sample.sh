@@ -30,10 +30,12 @@ echo "== kvbconfig $*"
 # Files hold CR LF; show them with plain line ends.
 show() { echo; echo "== $1"; sed 's/\r$//' "$sample/$1"; }
 show Zaro/data/kvb.dat
+echo "(both passes write this file; the Prepar3D pass runs last, so it lists that library)"
 show FSX/SimObjects/VORN_KVB/VORN_A320/aircraft.cfg
 echo
 echo "== panel folders"
-(cd "$sample" && find FSX Prepar3D -iname panel -type d | sort)
+panels=$(cd "$sample" && find FSX Prepar3D -iname panel | sort)
+echo "${panels:-(none: the aircraft are hidden)}"
 for cfg in "Microsoft/FSX/fsx.cfg" "Lockheed Martin/Prepar3D/Prepar3D.CFG"; do
   echo
   echo "== appdata/$cfg (changes)"

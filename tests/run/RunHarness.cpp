@@ -123,7 +123,7 @@ Tree Snapshot(const std::string& root) {
       entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
                                                 fs::perms::others_write)) == fs::perms::none;
     }
-    tree[fs::relative(path, root).generic_string()] = std::move(entry);
+    tree[path.lexically_relative(root).generic_string()] = std::move(entry);
   }
   return tree;
 }

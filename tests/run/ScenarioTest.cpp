@@ -39,7 +39,7 @@ std::vector<std::string> Words(const std::string& line) {
 // Copies a tree of regular files, putting the scratch root in for @ROOT@.
 void CopyInput(const fs::path& from, const fs::path& to, const std::string& root) {
   for (const auto& entry : fs::recursive_directory_iterator(from)) {
-    const fs::path target = to / fs::relative(entry.path(), from);
+    const fs::path target = to / entry.path().lexically_relative(from);
     if (entry.is_directory())
       fs::create_directories(target);
     else
@@ -79,7 +79,8 @@ std::set<std::string> ExpectedFileNames(const fs::path& folder) {
   std::set<std::string> names;
   if (!fs::exists(folder)) return names;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) names.insert(fs::relative(entry.path(), folder).generic_string());
+    if (entry.is_regular_file())
+      names.insert(entry.path().lexically_relative(folder).generic_string());
   return names;
 }
 
