@@ -178,11 +178,12 @@ bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
 }
 
 void KVBProcessor::DeleteFolder(const std::string& folder) {
-  // A link stands for a folder elsewhere that is not ours to empty.
-  if (platform::IsLink(folder)) {
-    platform::RemoveFolder(folder);
-    return;
-  }
+  // The plain removal first: it settles the common cases (no such folder, an
+  // empty one, a link to a folder, of which only the link goes) in one call.
+  const platform::Status removed = platform::RemoveFolder(folder);
+  if (removed != platform::Status::kFailed) return;
+  // A link stands for something elsewhere that is not ours to empty.
+  if (platform::IsLink(folder)) return;
 
   std::vector<platform::DirEntry> entries;
   if (platform::FindFiles(folder + "\\*.*", &entries)) {

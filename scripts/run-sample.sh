@@ -23,7 +23,7 @@ printf '%s\r\n' '; Zaro pilot client settings, written by scripts/run-sample.sh'
   "prepar3d_path=$sample/Prepar3D" \
   'Debug=0' >"$sample/appdata/VORN/Zaro/config/zaro.ini"
 
-echo "== kvbconfig $*"
+echo "== kvbconfig${*:+ $*}"
 (cd "$sample" && APPDATA="$sample/appdata" HOME="$sample/home" USER="${USER:-kvb}" \
   "$OLDPWD/build/kvbconfig" "$@" </dev/null)
 

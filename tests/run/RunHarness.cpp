@@ -28,17 +28,6 @@ std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// Read-only folders would stop the removal; links are removed, not followed.
-void MakeRemovable(const fs::path& root) {
-  std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(root, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_symlink(error)) continue;
-    if (it->is_directory(error))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-  }
-}
-
 }  // namespace
 
 ScratchFolder::ScratchFolder() {
@@ -58,7 +47,6 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() {
   std::error_code error;
-  MakeRemovable(path_);
   fs::remove_all(path_, error);
 }
 

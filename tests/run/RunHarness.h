@@ -10,7 +10,7 @@
 namespace kvbtest {
 
 /// A fresh folder under the system's temporary folder, removed with everything
-/// in it (read-only files and links included, links never followed) at the end.
+/// in it at the end (links are removed, never followed).
 class ScratchFolder {
  public:
   ScratchFolder();

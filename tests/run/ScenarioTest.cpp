@@ -65,10 +65,6 @@ void ApplySetup(const std::string& script, const fs::path& root) {
     } else if (verb == "move") {
       fs::create_directories((root / words.at(2)).parent_path());
       fs::rename(path, root / words.at(2));
-    } else if (verb == "copy") {
-      fs::copy(path, root / words.at(2), fs::copy_options::recursive);
-    } else if (verb == "write") {
-      WriteBytes(path.string(), words.size() > 2 ? words[2] : "");
     } else {
       FAIL() << "unknown setup line: " << line;
     }
