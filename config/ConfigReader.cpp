@@ -49,8 +49,19 @@ class BlockWriter {
 
 }  // namespace
 
+// Every step of every lookup comes here, so it stays in this file where the
+// map code can inline it; equal bytes skip the case folding.
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
-  return text::CompareNoCase(a, b) < 0;
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  const auto* x = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* y = reinterpret_cast<const unsigned char*>(b.data());
+  for (size_t i = 0; i < n; ++i) {
+    if (x[i] == y[i]) continue;
+    const unsigned char u = text::UpperByte(x[i]);
+    const unsigned char v = text::UpperByte(y[i]);
+    if (u != v) return u < v;
+  }
+  return a.size() < b.size();
 }
 
 ConfigReader::ConfigReader() = default;
@@ -111,8 +122,9 @@ void ConfigReader::Load() {
 
     if (first == '[') {
       name.assign(line, begin + 1, end - begin - 2);
-      auto it = document_.find(name);
-      if (it == document_.end()) it = document_.emplace(name, ConfigSection()).first;
+      auto it = document_.lower_bound(name);
+      if (it == document_.end() || document_.key_comp()(name, it->first))
+        it = document_.emplace_hint(it, name, ConfigSection());
       current = &it->second;
       continue;
     }
@@ -134,9 +146,10 @@ void ConfigReader::Load() {
     // Keys before the first header live in the section named "", which no header
     // can name, and are written back first.
     if (current == nullptr) current = &document_[std::string()];
-    auto it = current->find(key);
-    if (it == current->end()) {
-      current->emplace(key, value);
+    // One descent of the tree finds the key or the place for it.
+    auto it = current->lower_bound(key);
+    if (it == current->end() || current->key_comp()(key, it->first)) {
+      current->emplace_hint(it, key, value);
     } else {
       it->second.assign(value);
     }
@@ -186,9 +199,9 @@ void ConfigReader::SetString(const std::string& section, const std::string& key,
                              const std::string& value) {
   modified_ = true;
   ConfigSection& keys = document_[section];
-  auto it = keys.find(key);
-  if (it == keys.end()) {
-    keys.emplace(key, value);
+  auto it = keys.lower_bound(key);
+  if (it == keys.end() || keys.key_comp()(key, it->first)) {
+    keys.emplace_hint(it, key, value);
   } else {
     it->second = value;
   }

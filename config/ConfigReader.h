@@ -48,6 +48,8 @@ class ConfigReader {
   void SetDurable(bool durable) { durable_ = durable; }
 
   bool IsLoaded() const { return loaded_; }
+  /// The document holds the whole file: it opened and was read to its end.
+  bool HoldsWholeFile() const { return fileLoaded_; }
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }

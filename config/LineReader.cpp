@@ -3,13 +3,15 @@
 #include <cstring>
 
 namespace {
-constexpr size_t kBlockSize = 64 * 1024;
+// Holds a whole package file in one read, and stays below the size whose release
+// makes the allocator tidy up its small blocks.
+constexpr size_t kBlockSize = 32 * 1024;
 }  // namespace
 
 bool LineReader::Open(const std::string& path) {
   Close();
   if (file_.Open(path, platform::File::Mode::kRead) != platform::Status::kOk) return false;
-  buffer_.resize(kBlockSize);
+  if (!buffer_) buffer_.reset(new char[kBlockSize]);
   return true;
 }
 
@@ -19,7 +21,7 @@ bool LineReader::ReadLine(std::string* line) {
   bool any = false;
   for (;;) {
     if (position_ < end_) {
-      const char* start = buffer_.data() + position_;
+      const char* start = buffer_.get() + position_;
       const size_t available = end_ - position_;
       const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
       if (lf != nullptr) {
@@ -35,7 +37,7 @@ bool LineReader::ReadLine(std::string* line) {
       any = true;
     }
     if (atEnd_) return any;
-    const long long count = file_.Read(&buffer_[0], buffer_.size());
+    const long long count = file_.Read(buffer_.get(), kBlockSize);
     if (count < 0) {
       // A line cut short by the error is not a line of the file.
       atEnd_ = true;
@@ -54,7 +56,6 @@ bool LineReader::ReadLine(std::string* line) {
 
 void LineReader::Close() {
   file_.Close();
-  buffer_.clear();
   position_ = 0;
   end_ = 0;
   atEnd_ = false;

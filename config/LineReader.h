@@ -3,6 +3,7 @@
 // read too.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
@@ -23,7 +24,8 @@ class LineReader {
 
  private:
   platform::File file_;
-  std::string buffer_;
+  // Not a string: resizing one would clear the whole block for every small file.
+  std::unique_ptr<char[]> buffer_;
   size_t position_ = 0;
   size_t end_ = 0;  // bytes of buffer_ that hold data
   bool atEnd_ = false;

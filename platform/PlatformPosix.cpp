@@ -168,19 +168,78 @@ void SyncFolderOf(const std::string& native) {
 
 }  // namespace
 
-std::string NativePath(const std::string& path) {
+namespace {
+
+// A path mapped as written: the drive folder, then the rest with slashes.
+struct MappedPath {
   std::string base;
-  std::string rest = path;
+  std::string rest;
+  std::string written;
+};
+
+MappedPath MapPath(const std::string& path) {
+  MappedPath mapped;
+  mapped.rest = path;
   if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    base = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
-    rest = path.substr(2);
+    mapped.base = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
+    mapped.rest = path.substr(2);
   }
+  std::string& rest = mapped.rest;
   std::replace(rest.begin(), rest.end(), '\\', '/');
-  if (!base.empty() && !rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
-  const std::string written = base + rest;
-  if (rest.empty() || Exists(written)) return written;
-  if (rest[0] == '/') return ResolveCase(base.empty() ? "/" : base, rest.substr(1));
-  return ResolveCase(base, rest);
+  if (!mapped.base.empty() && !rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
+  mapped.written = mapped.base + rest;
+  return mapped;
+}
+
+// The letter case of a path that does not exist as written.
+std::string Resolve(const MappedPath& mapped) {
+  const std::string& written = mapped.written;
+  // Most such paths are a missing file in an existing folder: then every folder
+  // above exists as written and only the last name needs a look. Paths with
+  // doubled separators or a trailing one take the long way, which normalises them.
+  const size_t slash = written.rfind('/');
+  if (slash != std::string::npos && slash > 0 && written.find("//") == std::string::npos) {
+    const std::string name = written.substr(slash + 1);
+    const std::string parent = written.substr(0, slash);
+    if (!name.empty() && name != "." && name != ".." && Exists(parent)) {
+      const std::string found = FindNoCase(parent, name);
+      return found.empty() ? written : parent + "/" + found;
+    }
+  }
+  const std::string& rest = mapped.rest;
+  if (rest[0] == '/') return ResolveCase(mapped.base.empty() ? "/" : mapped.base, rest.substr(1));
+  return ResolveCase(mapped.base, rest);
+}
+
+// The native path and what is there, with a single lstat for a path that
+// exists as written.
+std::string Locate(const std::string& path, FileInfo* info) {
+  const MappedPath mapped = MapPath(path);
+  *info = Inspect(mapped.written);
+  if (info->exists || mapped.rest.empty()) return mapped.written;
+  std::string native = Resolve(mapped);
+  if (native != mapped.written) *info = Inspect(native);
+  return native;
+}
+
+// Where a replacement must go: the file a link points to.
+bool LocateTarget(const std::string& path, std::string* target, FileInfo* info) {
+  const std::string native = Locate(path, info);
+  if (!info->isLink) {
+    *target = native;
+    return true;
+  }
+  if (!FollowLinks(native, target)) return false;
+  *info = Inspect(*target);
+  return true;
+}
+
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+  const MappedPath mapped = MapPath(path);
+  if (mapped.rest.empty() || Exists(mapped.written)) return mapped.written;
+  return Resolve(mapped);
 }
 
 // ---------------------------------------------------------------------------
@@ -190,8 +249,22 @@ File::~File() { Close(); }
 
 Status File::Open(const std::string& path, Mode mode) {
   Close();
-  const std::string native = NativePath(path);
-  const FileInfo info = Inspect(native);
+  if (mode == Mode::kRead) {
+    // A file that opens as written needs no look first: the check for a folder
+    // follows the opening anyway.
+    const int fd = ::open(MapPath(path).written.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      struct stat opened;
+      if (fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
+        ::close(fd);
+        return Status::kFailed;
+      }
+      handle_ = fd;
+      return Status::kOk;
+    }
+  }
+  FileInfo info;
+  const std::string native = Locate(path, &info);
   if (info.exists && info.isDirectory) return Status::kFailed;
   int flags = O_CLOEXEC;
   if (mode == Mode::kRead) {
@@ -256,8 +329,8 @@ AtomicFile::~AtomicFile() { Abandon(); }
 
 bool AtomicFile::Begin(const std::string& path) {
   Abandon();
-  if (!FollowLinks(NativePath(path), &targetNative_)) return false;
-  const FileInfo info = Inspect(targetNative_);
+  FileInfo info;
+  if (!LocateTarget(path, &targetNative_, &info)) return false;
   if (info.exists && (info.isDirectory || info.readOnly)) return false;
   tempNative_ = targetNative_ + kTemporarySuffix;
   // Never write through something else that happens to carry the temporary name.
@@ -316,7 +389,8 @@ void AtomicFile::Abandon() {
 
 void RemoveStaleTemporary(const std::string& path) {
   std::string target;
-  if (!FollowLinks(NativePath(path), &target)) return;
+  FileInfo targetInfo;
+  if (!LocateTarget(path, &target, &targetInfo)) return;
   const std::string temporary = target + kTemporarySuffix;
   const FileInfo info = Inspect(temporary);
   if (info.exists && !info.isDirectory && !info.isLink) ::unlink(temporary.c_str());
@@ -334,8 +408,13 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     folder = separator == 0 ? pattern.substr(0, 1) : pattern.substr(0, separator);
     wildcard = pattern.substr(separator + 1);
   }
-  const std::string native = folder.empty() ? std::string(".") : NativePath(folder);
+  // A folder that opens as written needs no look at its letter case.
+  std::string native = folder.empty() ? std::string(".") : MapPath(folder).written;
   DIR* dir = opendir(native.c_str());
+  if (!dir && !folder.empty()) {
+    native = NativePath(folder);
+    dir = opendir(native.c_str());
+  }
   if (!dir) return false;
   while (const struct dirent* entry = readdir(dir)) {
     const char* name = entry->d_name;
@@ -359,8 +438,8 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
 }
 
 Status DeleteFile(const std::string& path) {
-  const std::string native = NativePath(path);
-  const FileInfo info = Inspect(native);
+  FileInfo info;
+  const std::string native = Locate(path, &info);
   if (!info.exists) return Status::kNotFound;
   if ((info.isDirectory && !info.isLink) || info.readOnly) return Status::kFailed;
   if (info.isLink && info.isDirectory) return Status::kFailed;  // RemoveFolder's job
@@ -372,8 +451,8 @@ Status CreateFolder(const std::string& path) {
 }
 
 Status RemoveFolder(const std::string& path) {
-  const std::string native = NativePath(path);
-  const FileInfo info = Inspect(native);
+  FileInfo info;
+  const std::string native = Locate(path, &info);
   if (!info.exists) return Status::kNotFound;
   if (!info.isDirectory) return Status::kFailed;
   if (info.isLink) return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
@@ -389,7 +468,11 @@ Status CreateEmptyFile(const std::string& path) {
 
 bool PathExists(const std::string& path) { return ::access(NativePath(path).c_str(), F_OK) == 0; }
 
-bool IsLink(const std::string& path) { return Inspect(NativePath(path)).isLink; }
+bool IsLink(const std::string& path) {
+  FileInfo info;
+  Locate(path, &info);
+  return info.isLink;
+}
 
 // ---------------------------------------------------------------------------
 // System

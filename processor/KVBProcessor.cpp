@@ -49,6 +49,35 @@ bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t
   return false;
 }
 
+// CopyBaseConfig's work. `wholeCopy` tells whether aircraft.cfg now holds every
+// line of vorn.cfg, or is an empty new file where vorn.cfg cannot be opened.
+bool CopyLines(const std::string& packageFolder, const std::string& aircraftCfgPath,
+               bool* wholeCopy) {
+  static const char kHelicopter[] = "[helicopter]";
+
+  LineReader reader;
+  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
+  // Truncated, never appended to: the copy must not follow stale content.
+  LineWriter writer;
+  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
+
+  bool isAirplane = true;
+  if (readable) {
+    std::string line;
+    while (reader.ReadLine(&line)) {
+      writer.WriteLine(line);
+      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
+        isAirplane = false;
+    }
+  }
+  // Nobody reads the copy before it is complete, so whole lines go out in one
+  // block rather than one write per line.
+  writer.Close();
+  *wholeCopy = writer.Good() && !reader.Failed();
+  reader.Close();
+  return isAirplane;
+}
+
 // The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
 void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
   out->append("LOD1 polygons: ");
@@ -129,14 +158,24 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
 
   // Declared before the aircraft store so that it is released after it.
   ConfigReader baseCfg;
-  baseCfg.Open(baseCfgPath, false);
-  const double staticPitch = baseCfg.GetDouble("contact_points", "static_pitch", 0.0);
-  const double staticCgHeight = baseCfg.GetDouble("contact_points", "static_cg_height", 0.0);
-
-  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath);
+  bool wholeCopy = false;
+  const bool isAirplane = CopyLines(packageFolder, aircraftCfgPath, &wholeCopy);
 
   ConfigReader aircraftCfg;
   aircraftCfg.Open(aircraftCfgPath, true);
+
+  // A whole copy holds vorn.cfg line for line, so the aircraft store, before any
+  // livery changes it, holds the very document that the base store would load:
+  // the contact points come from it rather than from parsing vorn.cfg again.
+  // When the copy is not whole (aircraft.cfg could not be written, a read
+  // failed), the base store reads vorn.cfg itself.
+  const ConfigReader* contactPoints = &aircraftCfg;
+  if (!wholeCopy || !aircraftCfg.HoldsWholeFile()) {
+    baseCfg.Open(baseCfgPath, false);
+    contactPoints = &baseCfg;
+  }
+  const double staticPitch = contactPoints->GetDouble("contact_points", "static_pitch", 0.0);
+  const double staticCgHeight = contactPoints->GetDouble("contact_points", "static_cg_height", 0.0);
 
   int index = 0;
   std::string liveryFolder;
@@ -153,28 +192,8 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
 
 bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
                                   const std::string& aircraftCfgPath) {
-  static const char kHelicopter[] = "[helicopter]";
-
-  LineReader reader;
-  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
-  // Truncated, never appended to: the copy must not follow stale content.
-  LineWriter writer;
-  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
-
-  bool isAirplane = true;
-  if (readable) {
-    std::string line;
-    while (reader.ReadLine(&line)) {
-      writer.WriteLine(line);
-      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
-        isAirplane = false;
-    }
-  }
-  // Nobody reads the copy before it is complete, so whole lines go out in one
-  // block rather than one write per line.
-  writer.Close();
-  reader.Close();
-  return isAirplane;
+  bool wholeCopy = false;
+  return CopyLines(packageFolder, aircraftCfgPath, &wholeCopy);
 }
 
 void KVBProcessor::DeleteFolder(const std::string& folder) {
