@@ -9,7 +9,8 @@
 #
 # Each size is generated once under build-release/bench-data/ (never committed)
 # and installed under both simulators, so a run of either program does both
-# passes. Warm cache: each program runs once untimed first. The library stays in
+# passes. Warm cache: each program runs once untimed first, and every run starts
+# with the files cached and nothing left to write back. The library stays in
 # the state that a run leaves (aircraft.cfg present, panel folders as the mode
 # wants them), which a run rebuilds the same way every time; only the two
 # simulator configuration files are restored before every run, so that every
@@ -64,9 +65,14 @@ time_one() {
   echo "$(( (t1 - t0) / 1000 )) $(tail -n 1 "$work/time")" >>"$samples"
 }
 
+# Every run starts alike: the simulator files as generated, and nothing of the
+# previous run still waiting to be written back (emptying or deleting a file
+# whose pages are being written out waits for them, which would charge one
+# program for the other's writes).
 restore() {
   cp "$data/pristine/fsx.cfg" "$data/appdata/Microsoft/FSX/fsx.cfg"
   cp "$data/pristine/Prepar3D.CFG" "$data/appdata/Lockheed Martin/Prepar3D/Prepar3D.CFG"
+  sync
 }
 
 # Median wall of a sample file, with that run's user and system time, and the
