@@ -151,4 +151,9 @@ void Pause();
 /// AtomicFile::Commit count) fails as a full disk would; 0 turns it off.
 void InjectWriteFault(int n);
 
+/// Test seam: called before every write that InjectWriteFault counts, with its
+/// number since the process started (1 for the first); nullptr turns it off.
+/// Lets a test end the process or change the disk at a chosen write.
+void SetWriteObserver(void (*observer)(long long writeNumber));
+
 }  // namespace platform

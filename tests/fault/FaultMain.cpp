@@ -1,0 +1,52 @@
+// kvbconfig for the fault tests only: the shipped tool with the platform's test
+// seams driven by environment variables. Never installed.
+//   KVB_FAULT_WRITE=n        the n-th write fails as on a full disk
+//   KVB_KILL_WRITE=n         the process is killed just before the n-th write
+//   KVB_REMOVE_AT_WRITE=n:f  the folder f (native path) is deleted before write n
+//   KVB_COUNT_WRITES=1       the number of writes goes to standard error at the end
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/Application.h"
+#include "platform/Platform.h"
+
+namespace {
+
+long long killAt = 0;
+long long removeAt = 0;
+std::string removeFolder;
+long long writes = 0;
+
+long long EnvironmentNumber(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::atoll(value) : 0;
+}
+
+void OnWrite(long long number) {
+  writes = number;
+  if (number == killAt) std::raise(SIGKILL);
+  if (number == removeAt) {
+    std::error_code ignored;
+    std::filesystem::remove_all(removeFolder, ignored);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  platform::InjectWriteFault(static_cast<int>(EnvironmentNumber("KVB_FAULT_WRITE")));
+  killAt = EnvironmentNumber("KVB_KILL_WRITE");
+  if (const char* remove = std::getenv("KVB_REMOVE_AT_WRITE")) {
+    const std::string value = remove;
+    const size_t colon = value.find(':');
+    removeAt = std::atoll(value.substr(0, colon).c_str());
+    if (colon != std::string::npos) removeFolder = value.substr(colon + 1);
+  }
+  platform::SetWriteObserver(OnWrite);
+  const int status = RunKvbConfig(argc, argv);
+  if (std::getenv("KVB_COUNT_WRITES")) std::fprintf(stderr, "writes: %lld\n", writes);
+  return status;
+}
