@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,15 @@
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
+
+// A property that does not hold: the fuzzer keeps the input that broke it.
+#define Check(condition)                                                                 \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (false)
 
 namespace {
 
@@ -29,10 +39,6 @@ const char* const kKnown[] = {
     "Games\\FSX\\SimObjects\\VORN_KVB\\vorn_b737\\Texture",
     "Users\\pilot\\AppData\\Roaming\\Microsoft\\FSX\\fsx.cfg",
 };
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 void RemovePrefix() {
   std::error_code ignored;

@@ -3,12 +3,22 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "config/Text.h"
 #include "platform/Platform.h"
+
+// A property that does not hold: the fuzzer keeps the input that broke it.
+#define Check(condition)                                                                 \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (false)
 
 namespace {
 
@@ -38,10 +48,6 @@ bool SlowMatchesWildcard(const std::string& p, const std::string& n) {
   const size_t size = p.size();
   return size >= 2 && p[size - 2] == '.' && p[size - 1] == '*' &&
          n.find('.') == std::string::npos && SlowMatch(p.substr(0, size - 2), n);
-}
-
-void Check(bool condition) {
-  if (!condition) std::abort();
 }
 
 }  // namespace
