@@ -4,10 +4,12 @@
 //   KVB_KILL_WRITE=n         the process is killed just before the n-th write
 //   KVB_REMOVE_AT_WRITE=n:f  the folder f (native path) is deleted before write n
 //   KVB_COUNT_WRITES=1       the number of writes goes to standard error at the end
+//   KVB_REPORT_PEAK=1        the peak resident memory (kB) goes to standard error
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/Application.h"
@@ -34,6 +36,21 @@ void OnWrite(long long number) {
   }
 }
 
+// The high-water mark of this program's own memory. The parent's rusage would
+// also count the test process that forked it, until the exec.
+long long PeakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmHWM:") {
+      long long kb = 0;
+      status >> kb;
+      return kb;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,5 +65,6 @@ int main(int argc, char* argv[]) {
   platform::SetWriteObserver(OnWrite);
   const int status = RunKvbConfig(argc, argv);
   if (std::getenv("KVB_COUNT_WRITES")) std::fprintf(stderr, "writes: %lld\n", writes);
+  if (std::getenv("KVB_REPORT_PEAK")) std::fprintf(stderr, "peak: %lld\n", PeakResidentKb());
   return status;
 }
