@@ -5,12 +5,15 @@
 //   KVB_REMOVE_AT_WRITE=n:f  the folder f (native path) is deleted before write n
 //   KVB_COUNT_WRITES=1       the number of writes goes to standard error at the end
 //   KVB_REPORT_PEAK=1        the peak resident memory (kB) goes to standard error
+//   KVB_WATCH=f1|f2|...      "n f" goes to standard error for each write n made
+//                            while f's temporary file exists (native paths)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "platform/Platform.h"
@@ -21,6 +24,7 @@ long long killAt = 0;
 long long removeAt = 0;
 std::string removeFolder;
 long long writes = 0;
+std::vector<std::string> watched;
 
 long long EnvironmentNumber(const char* name) {
   const char* value = std::getenv(name);
@@ -29,6 +33,12 @@ long long EnvironmentNumber(const char* name) {
 
 void OnWrite(long long number) {
   writes = number;
+  for (const std::string& file : watched) {
+    std::error_code ignored;
+    if (std::filesystem::exists(file + ".kvbtmp", ignored)) {
+      std::fprintf(stderr, "%lld %s\n", number, file.c_str());
+    }
+  }
   if (number == killAt) std::raise(SIGKILL);
   if (number == removeAt) {
     std::error_code ignored;
@@ -61,6 +71,15 @@ int main(int argc, char* argv[]) {
     const size_t colon = value.find(':');
     removeAt = std::atoll(value.substr(0, colon).c_str());
     if (colon != std::string::npos) removeFolder = value.substr(colon + 1);
+  }
+  if (const char* watch = std::getenv("KVB_WATCH")) {
+    std::string list = watch;
+    for (size_t start = 0; start <= list.size();) {
+      size_t end = list.find('|', start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) watched.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
   }
   platform::SetWriteObserver(OnWrite);
   const int status = RunKvbConfig(argc, argv);

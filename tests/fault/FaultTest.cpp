@@ -375,14 +375,27 @@ TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) 
   const std::string fsxBefore = ReadFile(FsxCfg());
   const std::string p3dBefore = ReadFile(P3dCfg());
 
+  // Counts the writes, and finds those of the two saves that matter most.
   RunOptions counting;
-  counting.environment = {{"KVB_COUNT_WRITES", "1"}};
+  counting.environment = {{"KVB_COUNT_WRITES", "1"},
+                          {"KVB_WATCH", FsxCfg().string() + "|" + P3dCfg().string()}};
   const auto started = std::chrono::steady_clock::now();
   const RunResult reference = Run(KVBCONFIG_FAULT_PATH, counting);
   const auto duration = std::chrono::steady_clock::now() - started;
   ASSERT_TRUE(reference.exited);
-  const long long writes = std::atoll(reference.err.substr(reference.err.find(' ') + 1).c_str());
+  long long writes = 0;
+  std::set<long long> killPoints;
+  std::istringstream report(reference.err);
+  for (std::string line; std::getline(report, line);) {
+    if (line.rfind("writes: ", 0) == 0) {
+      writes = std::atoll(line.c_str() + 8);
+    } else {
+      killPoints.insert(std::atoll(line.c_str()));
+    }
+  }
   ASSERT_GT(writes, 50);
+  const size_t saveWrites = killPoints.size();
+  ASSERT_GE(saveWrites, 4u);  // at least a block and the replacement, for each file
   const Tree expected = Snapshot(Work());
   const std::string fsxAfter = ReadFile(FsxCfg());
   const std::string p3dAfter = ReadFile(P3dCfg());
@@ -404,12 +417,12 @@ TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) 
     EXPECT_EQ(Differences(expected, after), "");
   };
 
-  // Killed just before the n-th write, n spread evenly over the whole run: the
-  // last write of a save is its replacement step.
+  // Killed just before the n-th write, n spread evenly over the whole run, and
+  // at every write of the two saves (the last write of a save is its replacement).
   constexpr int kAtWrites = 60;
+  for (int k = 0; k < kAtWrites; ++k) killPoints.insert(1 + k * (writes - 1) / (kAtWrites - 1));
   int killedAtWrite = 0;
-  for (int k = 0; k < kAtWrites; ++k) {
-    const long long n = 1 + k * (writes - 1) / (kAtWrites - 1);
+  for (const long long n : killPoints) {
     RestorePristine();
     RunOptions options;
     options.environment = {{"KVB_KILL_WRITE", std::to_string(n)}};
@@ -432,8 +445,9 @@ TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) 
     checkKilledThenRepaired(
         killed, "killed after " + std::to_string(options.killAfter.count()) + " microseconds");
   }
-  std::printf("[ kills    ] %d before a write (of %lld writes), %d in time (of %d)\n",
-              killedAtWrite, writes, killedInTime, kAtTimes);
+  std::printf(
+      "[ kills    ] %d before a write (of %lld writes; %zu in the two saves), %d in time (of %d)\n",
+      killedAtWrite, writes, saveWrites, killedInTime, kAtTimes);
   EXPECT_GE(killedAtWrite + killedInTime, 50);
 }
 
