@@ -534,8 +534,9 @@ TEST_F(FaultTest, ReadOnlyFilesAreNeverWritten) {
   MakeInstallation();
   MakeLibrary(FsxLibrary(), 6, 2);
   MakeLibrary(P3dLibrary(), 2, 1);
-  // A temporary file that a killed run left.
+  // A temporary file that a killed run left, read-only at that.
   WriteFile(FsxLibrary() / PackageName(2) / "aircraft.cfg.kvbtmp", "half a file");
+  chmod((FsxLibrary() / PackageName(2) / "aircraft.cfg.kvbtmp").c_str(), 0444);
   KeepPristine();
 
   struct Case {
@@ -823,6 +824,20 @@ class ExtremeInputTest : public FaultTest {
     return names;
   }
 };
+
+TEST_F(ExtremeInputTest, MemoryDoesNotGrowWithTheNumberOfPackages) {
+  const long long baseline = BaselinePeakKb();
+  const int packages = 2000 / kScale;
+  MakeLibrary(FsxLibrary(), packages, 1);
+  const RunResult run = RunMeasured();
+  ExpectClean(run);
+  EXPECT_EQ(Count(ReadFile(Database()), "\r\n"), static_cast<size_t>(packages * 3 / 2));
+  std::printf("[ memory   ] %d packages: peak %lld kB (baseline %lld kB)\n", packages, run.peakKb,
+              baseline);
+  if (!KVB_SANITIZED) {
+    EXPECT_LT(run.peakKb, baseline + 4 * 1024);
+  }
+}
 
 TEST_F(ExtremeInputTest, HugeBaseConfigurationStreamsThrough) {
   const long long baseline = BaselinePeakKb();
