@@ -192,8 +192,13 @@ Status File::Open(const std::string& path, Mode mode) {
   Close();
   const std::string native = NativePath(path);
   const FileInfo info = Inspect(native);
-  if (info.exists && info.isDirectory) return Status::kFailed;
-  int flags = O_CLOEXEC;
+  // A dangling link goes on to the open, which finds or creates what it names.
+  if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode)) {
+    return Status::kFailed;
+  }
+  // Only regular files: a FIFO would block the run and a device never ends, and
+  // the open must not wait for a FIFO's other end before the check below.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   if (mode == Mode::kRead) {
     if (!info.exists) return Status::kNotFound;
     flags |= O_RDONLY;
@@ -204,7 +209,8 @@ Status File::Open(const std::string& path, Mode mode) {
   const int fd = ::open(native.c_str(), flags, 0666);
   if (fd < 0) return ErrnoStatus();
   struct stat opened;
-  if (fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return Status::kFailed;
   }
@@ -258,7 +264,9 @@ bool AtomicFile::Begin(const std::string& path) {
   Abandon();
   if (!FollowLinks(NativePath(path), &targetNative_)) return false;
   const FileInfo info = Inspect(targetNative_);
-  if (info.exists && (info.isDirectory || info.readOnly)) return false;
+  // Never replace what is not a regular file: a link to /dev/null would make a
+  // run as root put a file in its place.
+  if (info.exists && (!S_ISREG(info.status.st_mode) || info.readOnly)) return false;
   tempNative_ = targetNative_ + kTemporarySuffix;
   // Never write through something else that happens to carry the temporary name.
   if (Inspect(tempNative_).exists && ::unlink(tempNative_.c_str()) != 0) {

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +82,8 @@ struct RunOptions {
   std::vector<std::pair<std::string, std::string>> environment;
   bool asNobody = false;
   std::chrono::microseconds killAfter{0};
+  std::chrono::seconds hangAfter{300};  // then the run is killed as hung
+  long long addressSpaceMb = 0;         // a limit for the run, when not 0
 };
 
 // Everything in a tree: type, permission bits and content of each entry.
@@ -96,6 +100,8 @@ Tree Snapshot(const fs::path& top) {
     std::snprintf(bits, sizeof bits, "%04o", static_cast<unsigned>(status.permissions()) & 07777);
     if (fs::is_symlink(status)) {
       tree[relative] = "link " + fs::read_symlink(it->path()).string();
+    } else if (fs::is_other(status)) {
+      tree[relative] = std::string("other ") + bits;  // FIFO or device: never read
     } else if (fs::is_directory(status)) {
       tree[relative] = std::string("folder ") + bits;
     } else {
@@ -303,14 +309,19 @@ class FaultTest : public ::testing::Test {
       setenv("APPDATA", "C:\\appdata", 1);
       setenv("WINEPREFIX", (root_ / "wine").c_str(), 1);
       for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+      if (options.addressSpaceMb > 0) {
+        const rlim_t bytes = static_cast<rlim_t>(options.addressSpaceMb) << 20;
+        const struct rlimit limit = {bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+      }
       execv(argv[0], argv.data());
       _exit(127);
     }
     if (pid < 0) return result;
     bool killed = false;
     int status = 0;
-    // A hang would be a fault of its own: give up after five minutes.
-    const auto deadline = started + std::chrono::minutes(5);
+    // A hang is a fault of its own.
+    const auto deadline = started + options.hangAfter;
     for (;;) {
       const pid_t done = waitpid(pid, &status, WNOHANG);
       if (done == pid) break;
@@ -749,6 +760,75 @@ TEST_F(FaultTest, PackageThatVanishesMidRunIsPassedOver) {
     EXPECT_EQ(Differences(expected, Snapshot(Work())), "");
   }
   std::printf("[ vanished ] package removed at %d different writes\n", removals);
+}
+
+TEST_F(FaultTest, SpecialFilesAreNeitherReadNorReplaced) {
+  MakeInstallation();
+  MakeLibrary(FsxLibrary(), 4, 1);
+  MakeLibrary(P3dLibrary(), 1, 1);
+  KeepPristine();
+  // Devices of our own, so that a fault can only ever replace these.
+  const fs::path devices = root_ / "devices";
+  fs::create_directories(devices);
+  const bool haveDevices = mknod((devices / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                           mknod((devices / "zero").c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0 &&
+                           chmod((devices / "null").c_str(), 0666) == 0 &&
+                           chmod((devices / "zero").c_str(), 0666) == 0;
+
+  struct Special {
+    fs::path path;
+    bool fifo;           // else a link to a device: null, or zero for reading
+    bool readAsMissing;  // else the run deletes it and writes the file anew
+  };
+  std::vector<Special> specials = {
+      {FsxLibrary() / PackageName(0) / "texture" / "vorn.ini", true, true},  // would block
+      {FsxLibrary() / PackageName(2) / "aircraft.cfg", true, false},
+      {Database(), true, false},
+      {P3dCfg(), true, true},
+  };
+  if (haveDevices) {
+    specials.push_back({FsxCfg(), false, true});  // a run as root would replace the device
+    // An endless file: the limit only keeps a faulty run from taking the machine.
+    if (!KVB_SANITIZED)
+      specials.push_back({FsxLibrary() / PackageName(1) / "vorn.cfg", false, true});
+  }
+  std::set<std::string> ignored;
+  for (const Special& special : specials) {
+    if (special.readAsMissing) {
+      fs::remove(special.path);
+      ignored.insert(Relative(special.path));
+    }
+  }
+  const RunResult reference = RunTool();
+  ExpectClean(reference);
+  const Tree expected = Snapshot(Work());
+
+  RestorePristine();
+  for (const Special& special : specials) {
+    fs::remove(special.path);
+    if (special.fifo) {
+      ASSERT_EQ(mkfifo(special.path.c_str(), 0644), 0);
+    } else {
+      fs::create_symlink(devices / (special.path == FsxCfg() ? "null" : "zero"), special.path);
+    }
+  }
+  RunOptions options;
+  options.hangAfter = std::chrono::seconds(60);
+  options.addressSpaceMb = KVB_SANITIZED ? 0 : 2048;
+  const RunResult run = Run(KVBCONFIG_PATH, options);
+  ExpectClean(run);
+  EXPECT_EQ(run.out, reference.out);
+  const Tree after = Snapshot(Work());
+  EXPECT_EQ(Differences(expected, after, ignored), "");
+  for (const Special& special : specials) {
+    if (!special.readAsMissing) continue;
+    SCOPED_TRACE(special.path.string());
+    EXPECT_EQ(after.at(Relative(special.path)).substr(0, 5), special.fifo ? "other" : "link ");
+  }
+  if (haveDevices) {
+    EXPECT_EQ(Snapshot(devices), (Tree{{"null", "other 0666"}, {"zero", "other 0666"}}));
+  }
+  EXPECT_EQ(Temporaries(after), std::vector<std::string>());
 }
 
 TEST_F(FaultTest, ReplacedFilesKeepTheirOwnerPermissionsAndLinks) {
