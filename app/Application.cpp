@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/Platform.h"
+#include "settings/Configuration.h"
 
 namespace {
 
@@ -26,5 +27,17 @@ int RunKvbConfig(int argc, char* argv[]) {
   platform::WriteConsoleLine("");
   if (hidden) platform::WriteConsoleLine("KVB aircraft will be hidden in FS");
 
+  Configuration* configuration = Configuration::GetInstance();
+  const std::string& fsxPath = configuration->GetFsxPath();
+  if (!fsxPath.empty()) {
+    platform::WriteConsoleLine("Updating FSX (" + fsxPath + ") ...");
+  }
+
+  const std::string& prepar3dPath = configuration->GetPrepar3dPath();
+  if (!prepar3dPath.empty()) {
+    platform::WriteConsoleLine("Updating Prepar3D (" + prepar3dPath + ") ...");
+  }
+
+  Configuration::Release();
   return 0;
 }
