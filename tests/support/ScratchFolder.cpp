@@ -1,38 +1,20 @@
 #include "support/ScratchFolder.h"
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device device;
-  const fs::path base = fs::temp_directory_path();
-  for (;;) {
-    std::ostringstream name;
-    name << "kvb-test-" << std::hex << device() << '-' << counter++;
-    std::error_code error;
-    if (fs::create_directory(base / name.str(), error)) {
-      path_ = (base / name.str()).string();
-      return;
-    }
-  }
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code error;
-  fs::remove_all(path_, error);
+  if (!Create()) throw std::runtime_error("no temporary folder");
 }
 
 std::string ScratchFolder::WriteFile(const std::string& relative,
                                      const std::string& content) const {
-  const fs::path target = fs::path(path_) / fs::path(relative);
+  const fs::path target = fs::path(Path()) / fs::path(relative);
   fs::create_directories(target.parent_path());
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -40,19 +22,19 @@ std::string ScratchFolder::WriteFile(const std::string& relative,
 }
 
 std::string ScratchFolder::MakeFolder(const std::string& relative) const {
-  const fs::path target = fs::path(path_) / fs::path(relative);
+  const fs::path target = fs::path(Path()) / fs::path(relative);
   fs::create_directories(target);
   return target.string();
 }
 
-std::string ScratchFolder::ReadFile(const std::string& nativePath) {
+std::string ScratchFolder::ReadBytes(const std::string& nativePath) {
   std::ifstream in(nativePath, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
 
-bool ScratchFolder::Exists(const std::string& nativePath) {
+bool ScratchFolder::ExistsAt(const std::string& nativePath) {
   std::error_code error;
   return fs::exists(nativePath, error);
 }

@@ -76,7 +76,7 @@ TEST(ActiveDebugLoggerTest, WritesHeaderStampedLinesAndClosingLine) {
     }
     const std::string after = UtcNow();
 
-    const std::string log = ScratchFolder::ReadFile(LogPath(folder, c.file));
+    const std::string log = ScratchFolder::ReadBytes(LogPath(folder, c.file));
     EXPECT_EQ(WithoutStamps(log), Header(c.title) +
                                       "[<time>] [-42] lock acquired ConfigReader::Load\r\n"
                                       "[<time>] two\nlines 100%\r\n"
@@ -95,14 +95,14 @@ TEST(ActiveDebugLoggerTest, StartsTheFileAnew) {
   const std::string path =
       folder.WriteFile("logs/Zaro_locks.log", std::string(4096, 'x') + "\r\nold line\r\n");
   { ActiveDebugLogger logger(2, folder.Path()); }
-  EXPECT_EQ(WithoutStamps(ScratchFolder::ReadFile(path)),
+  EXPECT_EQ(WithoutStamps(ScratchFolder::ReadBytes(path)),
             Header("Thread Locking") + "[<time>] ** Logfile closed\r\n");
 }
 
 TEST(ActiveDebugLoggerTest, DropsEverythingWhenTheFileCannotBeWritten) {
   ScratchFolder noLogsFolder;
   { ActiveDebugLogger(2, noLogsFolder.Path()).Write("dropped %d", 1); }
-  EXPECT_FALSE(ScratchFolder::Exists(noLogsFolder.Path() + "/logs"));
+  EXPECT_FALSE(ScratchFolder::ExistsAt(noLogsFolder.Path() + "/logs"));
 
   ScratchFolder fileIsFolder;
   const std::string folderPath = fileIsFolder.MakeFolder("logs/Zaro_locks.log");
@@ -130,7 +130,7 @@ TEST(ActiveDebugLoggerTest, LinesFromSeveralThreadsNeverInterleave) {
     }
     for (std::thread& thread : threads) thread.join();
   }
-  const std::string log = WithoutStamps(ScratchFolder::ReadFile(LogPath(folder, "Zaro_locks.log")));
+  const std::string log = WithoutStamps(ScratchFolder::ReadBytes(LogPath(folder, "Zaro_locks.log")));
   const std::string header = Header("Thread Locking");
   ASSERT_EQ(log.compare(0, header.size(), header), 0);
   const std::regex line(R"(\[<time>\] \[\d\] line \d+ of a longer text\r\n)");
@@ -173,7 +173,7 @@ class ProcessLoggerTest : public ::testing::Test {
       check(DebugLogger::GetInstance() == logger, "one logger");
 
       check(std::filesystem::is_directory(logs), "the log folder is made");
-      const std::string log = WithoutStamps(ScratchFolder::ReadFile(logs + "/Zaro_locks.log"));
+      const std::string log = WithoutStamps(ScratchFolder::ReadBytes(logs + "/Zaro_locks.log"));
       if (debug) {
         const std::string id = "[" + std::to_string(static_cast<int>(platform::CurrentThreadId()));
         const std::string expected = Header("Thread Locking") + "[<time>] " + id +
@@ -206,7 +206,7 @@ TEST(CThreadLockTest, UntracedLockNeverMakesTheLogger) {
   CCriticalSection section;
   { CThreadLock lock(&section, "Test::Untraced", false); }
   Configuration::Release();
-  EXPECT_FALSE(ScratchFolder::Exists(folder.Path() + "/VORN/Zaro/logs"));
+  EXPECT_FALSE(ScratchFolder::ExistsAt(folder.Path() + "/VORN/Zaro/logs"));
 }
 
 }  // namespace

@@ -395,8 +395,8 @@ TEST_F(SettingsTest, SettingsFilesAreNeverWritten) {
   Configuration::GetInstance();
   Configuration::Release();
 
-  EXPECT_EQ(ScratchFolder::ReadFile(settingsPath), settings);
-  EXPECT_EQ(ScratchFolder::ReadFile(pilotPath), pilot);
+  EXPECT_EQ(ScratchFolder::ReadBytes(settingsPath), settings);
+  EXPECT_EQ(ScratchFolder::ReadBytes(pilotPath), pilot);
   std::vector<std::string> names;
   for (const auto& entry :
        std::filesystem::directory_iterator(folder_.Path() + "/VORN/Zaro/config"))
