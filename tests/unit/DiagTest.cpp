@@ -130,7 +130,8 @@ TEST(ActiveDebugLoggerTest, LinesFromSeveralThreadsNeverInterleave) {
     }
     for (std::thread& thread : threads) thread.join();
   }
-  const std::string log = WithoutStamps(ScratchFolder::ReadBytes(LogPath(folder, "Zaro_locks.log")));
+  const std::string log =
+      WithoutStamps(ScratchFolder::ReadBytes(LogPath(folder, "Zaro_locks.log")));
   const std::string header = Header("Thread Locking");
   ASSERT_EQ(log.compare(0, header.size(), header), 0);
   const std::regex line(R"(\[<time>\] \[\d\] line \d+ of a longer text\r\n)");
