@@ -301,12 +301,8 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
 }
 
 void KVBProcessor::UpdateSimConfig(int versionCode) {
-  const std::string appData = GetSpecialFolderPath(kCsidlAppData);
-  // Without the user's folder the path would name a file at the root of the
-  // drive, which is not the user's configuration: leave everything alone.
-  if (appData.empty()) return;
-
-  std::string path = appData;
+  // Without the user's folder the path starts at the root of the drive.
+  std::string path = GetSpecialFolderPath(kCsidlAppData);
   path += versionCode == kFsxVersionCode ? "\\Microsoft\\FSX\\fsx.cfg"
                                          : "\\Lockheed Martin\\Prepar3D\\Prepar3D.CFG";
 
