@@ -35,8 +35,6 @@ TEST(LargeLibraryTest, RecordsAndSectionsFollowListingOrder) {
              "[INSTALL]\r\nfsx_path=" + root + "/FSX\r\nPath=" + root + "/Zaro\r\n");
   WriteBytes(root + "/appdata/Microsoft/FSX/fsx.cfg", "[Main]\r\n");
   std::filesystem::create_directories(root + "/Zaro/data");
-  std::filesystem::create_directories(library + "XVORN_P1");  // not a package
-  WriteBytes(library + "VORN_file.txt", "");                  // a file, skipped
   const char* const kPrefixes[] = {"VORN_", "vorn_", "Vorn_", "VORN_"};
   const char* const kLiveries[] = {"texture",    "Texture.B",   "texture.a", "TEXTURE.10",
                                    "texture.2",  "texture.a.b", "texture.Z", "texture.1",
@@ -52,8 +50,6 @@ TEST(LargeLibraryTest, RecordsAndSectionsFollowListingOrder) {
                                          "\r\n[contact_points]\r\nstatic_pitch=" + G(i * 0.25 - 3) +
                                          "\r\nstatic_cg_height=" + std::to_string(i / 3.0) +
                                          "\r\n");
-    std::filesystem::create_directories(folder + "/textures");  // not a livery
-    WriteBytes(folder + "/texture.bmp", "");                    // a file, skipped
     for (int j = 0; j < 5 + i % 8; ++j) {
       const std::string livery = folder + "/" + kLiveries[(i + j) % 12], m = std::to_string(j);
       WriteBytes(livery + "/vorn.liv",

