@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "config/ConfigReader.h"
@@ -43,9 +44,11 @@ class ConfigReaderTest : public ::testing::Test {
 };
 
 // Each tests/data/ini/NAME.ini is loaded and NAME.expected holds the dump of the
-// document. With NAME.set (lines: section, key, value) the store opens writable
-// and sets that value instead, and NAME.expected holds the bytes that the store
-// saved and the dump of their reload. KVB_REGENERATE=1 rewrites the expected files.
+// document. NAME.get lists lookups ("section key default" per line): their
+// results as text, integer, boolean and double follow, then the document again.
+// With NAME.set (lines: section, key, value) the store opens writable and sets
+// that value instead, and NAME.expected holds the bytes that the store saved and
+// the dump of their reload. KVB_REGENERATE=1 rewrites the expected files.
 TEST_F(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
   const fs::path data = fs::path(KVB_TEST_DATA_DIR) / "data" / "ini";
   const char* regenerate = std::getenv("KVB_REGENERATE");
@@ -54,6 +57,21 @@ TEST_F(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
     const std::string base = (data / entry.path().stem()).string(),
                       input = ReadBytes(entry.path().string()), set = ReadBytes(base + ".set");
     std::string outcome = LoadDump(input);
+    const std::string get = ReadBytes(base + ".get");
+    std::istringstream lookups(get);
+    ConfigReader reader;
+    reader.Open(path_, false);
+    for (std::string section, key, text; lookups >> section >> key >> text;) {
+      const double value = std::stod(text);
+      char line[512];
+      std::snprintf(line, sizeof line, "[%s] %s (%s): \"%s\" %d %d %.17g\n", section.c_str(),
+                    key.c_str(), text.c_str(), reader.GetString(section, key, text).c_str(),
+                    reader.GetInt(section, key, static_cast<int>(value)),
+                    reader.GetBool(section, key, value != 0),
+                    reader.GetDouble(section, key, value));
+      outcome += line;
+    }
+    if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader.GetDocument());
     if (!set.empty()) {
       const size_t key = set.find('\n') + 1, value = set.find('\n', key) + 1;
       {
@@ -69,36 +87,6 @@ TEST_F(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
     if (regenerate && *regenerate == '1') WriteBytes(base + ".expected", outcome);
     EXPECT_EQ(ReadBytes(base + ".expected"), outcome) << base;
   }
-}
-
-TEST_F(ConfigReaderTest, GettersConvertOrFallBackToTheirDefault) {
-  const std::string text =
-      "[S]\nint=42abc\ntext=abc\nbig=99999999999\nempty=\ntrue=true\n"
-      "two=2\nminus=-1\ncomma=1,5\nd=1.25\n";
-  const std::string dump = LoadDump(text);
-  ConfigReader reader;
-  reader.Open(path_, false);
-  EXPECT_EQ(reader.GetString("S", "EMPTY", "x"), "");
-  EXPECT_EQ(reader.GetString("S", "missing", "x") + reader.GetString("missing", "int", "y"), "xy");
-  struct Case {
-    const char* key;
-    double defaultValue, asInt, asBool, asDouble;
-  } cases[] = {
-      // clang-format off
-      {"int", 5, 42, 1, 42}, {"text", 5, 0, 0, 0}, {"big", 0, INT_MAX, 1, 99999999999.0},
-      {"empty", 3, 0, 0, 0}, {"true", 1, 0, 0, 0}, {"two", 0, 2, 1, 2}, {"minus", 0, -1, 1, -1},
-      {"comma", 0, 1, 1, 1}, {"d", 0, 1, 1, 1.25}, {"missing", 6810, 6810, 1, 6810},
-      {"missing", 0, 0, 0, 0}, {"missing", -2.5, -2, 1, -2.5},
-      {"missing", 4e-7, 0, 1, 0}, {"missing", 1.0000004, 1, 1, 1},  // defaults go via "%f"
-      // clang-format on
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(reader.GetInt("s", c.key, static_cast<int>(c.defaultValue)), c.asInt) << c.key;
-    EXPECT_EQ(reader.GetBool("S", c.key, c.defaultValue != 0), c.asBool != 0) << c.key;
-    EXPECT_EQ(reader.GetDouble("S", c.key, c.defaultValue), c.asDouble) << c.key;
-  }
-  EXPECT_EQ(Dump(reader.GetDocument()), dump);  // lookups make nothing
-  EXPECT_FALSE(reader.IsModified());
 }
 
 TEST_F(ConfigReaderTest, FileIsLeftAloneWhenTheDocumentMayNotBeWritten) {
