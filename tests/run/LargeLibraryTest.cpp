@@ -12,14 +12,15 @@
 namespace kvbtest {
 namespace {
 
-// The listing order: names compared as upper-cased bytes, ties by raw bytes.
-bool ListedBefore(const std::string& a, const std::string& b) {
+// The listing order of the names (each pair's first): upper-cased bytes, ties by
+// raw bytes, compared as unsigned char.
+const auto kListedBefore = [](const auto& a, const auto& b) {
   auto upper = [](std::string s) {
     for (char& c : s) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
     return s;
   };
-  return upper(a) != upper(b) ? upper(a) < upper(b) : a < b;  // bytes as unsigned char
-}
+  return upper(a.first) != upper(b.first) ? upper(a.first) < upper(b.first) : a.first < b.first;
+};
 
 std::string G(double value) {
   char text[32];
@@ -62,8 +63,7 @@ TEST(LargeLibraryTest, RecordsAndSectionsFollowListingOrder) {
       RunTool(root, {}, {{"HOME", root}, {"USER", "kvbuser"}, {"APPDATA", root + "/appdata"}});
   ASSERT_EQ(0, result.status);
 
-  std::sort(packages.begin(), packages.end(),
-            [](const auto& a, const auto& b) { return ListedBefore(a.first, b.first); });
+  std::sort(packages.begin(), packages.end(), kListedBefore);
   std::string console =
       "Kavbel configuration builder.\nCopyright (C) VORN network. All rights reserved.\n\n"
       "KVB aircraft will be hidden in FS\nUpdating FSX (" +
@@ -72,8 +72,7 @@ TEST(LargeLibraryTest, RecordsAndSectionsFollowListingOrder) {
   for (const auto& [folder, i] : packages) {
     std::vector<std::pair<std::string, int>> liveries;
     for (int j = 0; j < 5 + i % 8; ++j) liveries.emplace_back(kLiveries[(i + j) % 12], j);
-    std::sort(liveries.begin(), liveries.end(),
-              [](const auto& a, const auto& b) { return ListedBefore(a.first, b.first); });
+    std::sort(liveries.begin(), liveries.end(), kListedBefore);
     // Sections sorted without regard to case: General with the category, each
     // livery's section with its title.
     std::vector<std::pair<std::string, std::string>> sections = {
@@ -88,8 +87,7 @@ TEST(LargeLibraryTest, RecordsAndSectionsFollowListingOrder) {
       sections.emplace_back("fltsim." + std::to_string(sections.size() - 3),
                             "title=" + title + "\n");
     }
-    std::sort(sections.begin(), sections.end(),
-              [](const auto& a, const auto& b) { return ListedBefore(a.first, b.first); });
+    std::sort(sections.begin(), sections.end(), kListedBefore);
     std::string expected, written;
     for (const auto& [name, line] : sections) expected += "[" + name + "]\n" + line;
     std::istringstream in(ReadBytes(folder + "/aircraft.cfg"));
