@@ -4,10 +4,10 @@
 // be left exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "RunHarness.h"
@@ -141,11 +141,10 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   for (const auto& entry : wanted) EXPECT_EQ(written.count(entry.first), 1u) << entry.first;
 }
 
-std::vector<std::string> ScenarioNames() {
-  std::vector<std::string> names;
+std::set<std::string> ScenarioNames() {
+  std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(kScenarios))
-    if (entry.is_directory()) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
+    if (entry.is_directory()) names.insert(entry.path().filename().string());
   return names;
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/Platform.h"
@@ -13,7 +12,6 @@ namespace {
 class PlatformTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(temp_.Create()); }
-  void TearDown() override { platform::InjectWriteFault(0); }
   std::string Path(const std::string& relative) const { return temp_.Join(relative); }
 
   TempDir temp_;
