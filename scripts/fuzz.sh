@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 seconds=${1:-20}
-kvb_need_packages cmake ninja-build clang libclang-rt-14-dev
+kvb_need_packages cmake ninja-build g++ clang libclang-rt-14-dev
 cmake -S tests/fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j2 >/dev/null
 mkdir -p build-fuzz/findings

@@ -380,7 +380,7 @@ class FaultTest : public ::testing::Test {
 
 TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) {
   MakeInstallation();
-  MakeLibrary(FsxLibrary(), 120 / kScale, 3);
+  MakeLibrary(FsxLibrary(), 80 / kScale, 3);
   MakeLibrary(P3dLibrary(), 20 / kScale, 2);
   KeepPristine();
   const std::string fsxBefore = ReadFile(FsxCfg());

@@ -60,7 +60,10 @@ ConfigReader::Document Reloadable(ConfigReader::Document document) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string pattern = (fs::temp_directory_path() / "kvb-fuzz-ini-XXXXXX").string();
+  // A memory file system where there is one: every input writes files.
+  const fs::path scratch =
+      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  std::string pattern = (scratch / "kvb-fuzz-ini-XXXXXX").string();
   if (!mkdtemp(&pattern[0])) std::abort();
   folder = pattern;
   file = folder + "/fuzz.ini";

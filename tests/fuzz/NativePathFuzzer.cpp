@@ -55,7 +55,10 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string pattern = (fs::temp_directory_path() / "kvb-fuzz-prefix-XXXXXX").string();
+  // A memory file system where there is one: every input writes files.
+  const fs::path scratch =
+      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  std::string pattern = (scratch / "kvb-fuzz-prefix-XXXXXX").string();
   if (!mkdtemp(&pattern[0])) std::abort();
   prefix = pattern;
   std::atexit(RemovePrefix);
