@@ -479,7 +479,6 @@ TEST_F(FaultTest, FailedWriteLeavesSavedFileWholeAndNoTemporary) {
 
   // Which file each write goes to, when it belongs to a save: the save's
   // temporary file exists from its first write to its replacement.
-  RestorePristine();
   long long writes = 0;
   std::map<long long, std::string> saving;  // write number -> target of the save
   for (long long n = 1;; ++n) {
