@@ -33,8 +33,7 @@ class ConfigReader {
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& defaultValue) const;
   int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
-  double GetDouble(const std::string& section, const std::string& key,
-                   double defaultValue) const;
+  double GetDouble(const std::string& section, const std::string& key, double defaultValue) const;
   bool GetBool(const std::string& section, const std::string& key, bool defaultValue) const;
 
   void SetString(const std::string& section, const std::string& key, const std::string& value);

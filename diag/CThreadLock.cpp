@@ -9,7 +9,8 @@ int ThreadId() { return static_cast<int>(platform::CurrentThreadId()); }
 
 CThreadLock::CThreadLock(CCriticalSection* section, const std::string& name, bool trace)
     : trace_(trace), name_(name), section_(section) {
-  if (trace_) DebugLogger::GetInstance()->Write("[%d] request for lock %s", ThreadId(), name_.c_str());
+  if (trace_)
+    DebugLogger::GetInstance()->Write("[%d] request for lock %s", ThreadId(), name_.c_str());
   section_->Lock();
   if (trace_) DebugLogger::GetInstance()->Write("[%d] lock acquired %s", ThreadId(), name_.c_str());
 }

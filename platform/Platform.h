@@ -45,6 +45,7 @@ class File {
   void Close();
 
  private:
+  friend class AtomicFile;  // writes its temporary file through a File
   static constexpr intptr_t kInvalid = -1;
   intptr_t handle_ = kInvalid;
 };

@@ -1,12 +1,463 @@
-// Linux implementation of the platform layer.
-#include <cstdio>
+// Linux implementation of the platform layer: Windows-style paths mapped onto the
+// native file system (drive letters through Wine's drive folders, letter case
+// ignored as Windows ignores it), and the Windows rules that Linux lacks
+// (read-only files even for root, folders never opened as files).
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/utsname.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "config/Text.h"
 #include "platform/Platform.h"
+#include "platform/PlatformInternal.h"
 
 namespace platform {
 
+namespace {
+
+constexpr const char* kTemporarySuffix = ".kvbtmp";
+
+bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+const struct passwd* PasswordEntry() { return getpwuid(getuid()); }
+
+std::string HomeFolder() {
+  std::string home = EnvironmentValue("HOME");
+  if (home.empty()) {
+    const struct passwd* entry = PasswordEntry();
+    if (entry && entry->pw_dir) home = entry->pw_dir;
+  }
+  return home;
+}
+
+std::string UserName() {
+  std::string user = EnvironmentValue("USER");
+  if (user.empty()) {
+    const struct passwd* entry = PasswordEntry();
+    if (entry && entry->pw_name) user = entry->pw_name;
+  }
+  return user;
+}
+
+std::string WinePrefix() {
+  std::string prefix = EnvironmentValue("WINEPREFIX");
+  if (prefix.empty()) prefix = HomeFolder() + "/.wine";
+  return prefix;
+}
+
+bool Exists(const std::string& native) {
+  struct stat info;
+  return lstat(native.c_str(), &info) == 0;
+}
+
+// The entry of `folder` whose name equals `name` without regard to ASCII letter
+// case, the first in listing order; "" when there is none.
+std::string FindNoCase(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::string();
+  std::string best;
+  while (const struct dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate.size() != name.size() || text::CompareNoCase(candidate, name) != 0) continue;
+    if (best.empty() || ListingLess(candidate, best)) best = candidate;
+  }
+  closedir(dir);
+  return best;
+}
+
+// Resolves letter case component by component, below `base` (already native).
+std::string ResolveCase(const std::string& base, const std::string& rest) {
+  std::string resolved = base;
+  size_t start = 0;
+  bool missing = false;
+  while (start <= rest.size()) {
+    size_t end = rest.find('/', start);
+    if (end == std::string::npos) end = rest.size();
+    const std::string component = rest.substr(start, end - start);
+    if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+    if (component.empty() || component == "." || component == "..") {
+      resolved += component;
+    } else if (missing) {
+      resolved += component;
+    } else if (Exists(resolved + component)) {
+      resolved += component;
+    } else {
+      const std::string found = FindNoCase(resolved, component);
+      if (found.empty()) {
+        missing = true;  // nothing below can exist either
+        resolved += component;
+      } else {
+        resolved += found;
+      }
+    }
+    if (end == rest.size()) break;
+    start = end + 1;
+  }
+  return resolved;
+}
+
+struct FileInfo {
+  bool exists = false;
+  bool isDirectory = false;
+  bool isLink = false;
+  bool readOnly = false;  // a file that grants write access to nobody
+  struct stat status;
+};
+
+FileInfo Inspect(const std::string& native) {
+  FileInfo info;
+  struct stat linkStatus;
+  if (lstat(native.c_str(), &linkStatus) != 0) return info;
+  info.exists = true;
+  info.isLink = S_ISLNK(linkStatus.st_mode);
+  info.status = linkStatus;
+  if (info.isLink) {
+    struct stat target;
+    if (stat(native.c_str(), &target) != 0) return info;  // dangling link
+    info.status = target;
+  }
+  info.isDirectory = S_ISDIR(info.status.st_mode);
+  info.readOnly = !info.isDirectory && (info.status.st_mode & 0222) == 0;
+  return info;
+}
+
+Status ErrnoStatus() {
+  return (errno == ENOENT || errno == ENOTDIR) ? Status::kNotFound : Status::kFailed;
+}
+
+// The file a link points to, so that a replacement keeps the link.
+bool FollowLinks(const std::string& native, std::string* target) {
+  struct stat info;
+  if (lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+    *target = native;
+    return true;
+  }
+  char* resolved = realpath(native.c_str(), nullptr);
+  if (!resolved) return false;
+  *target = resolved;
+  std::free(resolved);
+  return true;
+}
+
+void SyncFolderOf(const std::string& native) {
+  const size_t slash = native.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+  std::string base;
+  std::string rest = path;
+  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
+    base = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
+    rest = path.substr(2);
+  }
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  if (!base.empty() && !rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
+  const std::string written = base + rest;
+  if (rest.empty() || Exists(written)) return written;
+  if (rest[0] == '/') return ResolveCase(base.empty() ? "/" : base, rest.substr(1));
+  return ResolveCase(base, rest);
+}
+
+// ---------------------------------------------------------------------------
+// File
+
+File::~File() { Close(); }
+
+Status File::Open(const std::string& path, Mode mode) {
+  Close();
+  const std::string native = NativePath(path);
+  const FileInfo info = Inspect(native);
+  if (info.exists && info.isDirectory) return Status::kFailed;
+  int flags = O_CLOEXEC;
+  if (mode == Mode::kRead) {
+    if (!info.exists) return Status::kNotFound;
+    flags |= O_RDONLY;
+  } else {
+    if (info.readOnly) return Status::kFailed;
+    flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
+  }
+  const int fd = ::open(native.c_str(), flags, 0666);
+  if (fd < 0) return ErrnoStatus();
+  struct stat opened;
+  if (fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
+    ::close(fd);
+    return Status::kFailed;
+  }
+  handle_ = fd;
+  return Status::kOk;
+}
+
+long long File::Read(char* buffer, size_t size) {
+  if (!IsOpen()) return -1;
+  for (;;) {
+    const ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
+    if (n >= 0) return n;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool File::Write(const char* data, size_t size) {
+  if (!IsOpen()) return false;
+  if (internal::ConsumeWriteFault()) {
+    // A full disk takes part of the data before it refuses the rest.
+    if (size > 1) (void)!::write(static_cast<int>(handle_), data, size / 2);
+    errno = ENOSPC;
+    return false;
+  }
+  while (size > 0) {
+    const ssize_t n = ::write(static_cast<int>(handle_), data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::Sync() { return IsOpen() && fsync(static_cast<int>(handle_)) == 0; }
+
+void File::Close() {
+  if (!IsOpen()) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = kInvalid;
+}
+
+// ---------------------------------------------------------------------------
+// AtomicFile
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+bool AtomicFile::Begin(const std::string& path) {
+  Abandon();
+  if (!FollowLinks(NativePath(path), &targetNative_)) return false;
+  const FileInfo info = Inspect(targetNative_);
+  if (info.exists && (info.isDirectory || info.readOnly)) return false;
+  tempNative_ = targetNative_ + kTemporarySuffix;
+  // Never write through something else that happens to carry the temporary name.
+  if (Inspect(tempNative_).exists && ::unlink(tempNative_.c_str()) != 0) {
+    tempNative_.clear();
+    return false;
+  }
+  const int fd = ::open(tempNative_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    tempNative_.clear();
+    return false;
+  }
+  // The replacement keeps the old file's permissions and owner; a new file gets
+  // what an ordinary creation would give it.
+  if (info.exists) {
+    (void)!fchown(fd, info.status.st_uid, info.status.st_gid);
+    fchmod(fd, info.status.st_mode & 07777);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
+  file_.handle_ = fd;
+  failed_ = false;
+  return true;
+}
+
+bool AtomicFile::Write(const char* data, size_t size) {
+  if (tempNative_.empty() || failed_) return false;
+  if (!file_.Write(data, size)) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFile::Commit(bool durable) {
+  if (tempNative_.empty()) return false;
+  bool ok = !failed_ && !internal::ConsumeWriteFault();
+  if (ok && durable) ok = file_.Sync();
+  file_.Close();
+  if (ok) ok = ::rename(tempNative_.c_str(), targetNative_.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tempNative_.c_str());
+    tempNative_.clear();
+    return false;
+  }
+  if (durable) SyncFolderOf(targetNative_);
+  tempNative_.clear();
+  return true;
+}
+
+void AtomicFile::Abandon() {
+  file_.Close();
+  if (!tempNative_.empty()) ::unlink(tempNative_.c_str());
+  tempNative_.clear();
+  failed_ = false;
+}
+
+void RemoveStaleTemporary(const std::string& path) {
+  std::string target;
+  if (!FollowLinks(NativePath(path), &target)) return;
+  const std::string temporary = target + kTemporarySuffix;
+  const FileInfo info = Inspect(temporary);
+  if (info.exists && !info.isDirectory && !info.isLink) ::unlink(temporary.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Folders
+
+bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+  entries->clear();
+  const size_t separator = pattern.find_last_of("\\/");
+  std::string folder;
+  std::string wildcard = pattern;
+  if (separator != std::string::npos) {
+    folder = separator == 0 ? pattern.substr(0, 1) : pattern.substr(0, separator);
+    wildcard = pattern.substr(separator + 1);
+  }
+  const std::string native = folder.empty() ? std::string(".") : NativePath(folder);
+  DIR* dir = opendir(native.c_str());
+  if (!dir) return false;
+  while (const struct dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    if (!MatchesWildcard(wildcard, name)) continue;
+    DirEntry found;
+    found.name = name;
+    if (entry->d_type == DT_DIR) {
+      found.isDirectory = true;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      const FileInfo info = Inspect(native + "/" + found.name);
+      found.isDirectory = info.isDirectory;
+      found.isLink = info.isLink;
+    }
+    entries->push_back(std::move(found));
+  }
+  closedir(dir);
+  std::sort(entries->begin(), entries->end(),
+            [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
+  return !entries->empty();
+}
+
+Status DeleteFile(const std::string& path) {
+  const std::string native = NativePath(path);
+  const FileInfo info = Inspect(native);
+  if (!info.exists) return Status::kNotFound;
+  if ((info.isDirectory && !info.isLink) || info.readOnly) return Status::kFailed;
+  if (info.isLink && info.isDirectory) return Status::kFailed;  // RemoveFolder's job
+  return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
+}
+
+Status CreateFolder(const std::string& path) {
+  return ::mkdir(NativePath(path).c_str(), 0777) == 0 ? Status::kOk : ErrnoStatus();
+}
+
+Status RemoveFolder(const std::string& path) {
+  const std::string native = NativePath(path);
+  const FileInfo info = Inspect(native);
+  if (!info.exists) return Status::kNotFound;
+  if (!info.isDirectory) return Status::kFailed;
+  if (info.isLink) return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
+  return ::rmdir(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
+}
+
+Status CreateEmptyFile(const std::string& path) {
+  File file;
+  const Status status = file.Open(path, File::Mode::kWriteTruncate);
+  file.Close();
+  return status;
+}
+
+bool PathExists(const std::string& path) { return ::access(NativePath(path).c_str(), F_OK) == 0; }
+
+bool IsLink(const std::string& path) { return Inspect(NativePath(path)).isLink; }
+
+// ---------------------------------------------------------------------------
+// System
+
+std::string SpecialFolderPath(int folderId) {
+  if (folderId != 26) return std::string();
+  std::string folder = EnvironmentValue("APPDATA");
+  if (folder.empty()) {
+    const std::string roaming = WinePrefix() + "/drive_c/users/" + UserName() + "/AppData/Roaming";
+    struct stat info;
+    if (stat(roaming.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) folder = roaming;
+  }
+  while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return folder;
+}
+
+unsigned long CurrentThreadId() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+
+SystemVersion GetSystemVersion() {
+  SystemVersion version;
+  struct utsname name;
+  if (uname(&name) != 0) return version;
+  int* parts[] = {&version.major, &version.minor, &version.build};
+  const char* cursor = name.release;
+  for (int* part : parts) {
+    char* end = nullptr;
+    const long value = std::strtol(cursor, &end, 10);
+    if (end == cursor) break;
+    *part = static_cast<int>(value);
+    if (*end != '.') break;
+    cursor = end + 1;
+  }
+  return version;
+}
+
+std::string UtcTimeStamp() {
+  const std::time_t now = std::time(nullptr);
+  struct tm utc;
+  if (!gmtime_r(&now, &utc)) return std::string();
+  char buffer[32];
+  const size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &utc);
+  return std::string(buffer, length);
+}
+
 void WriteConsoleLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void Pause() {
+  std::fputs("Press any key to continue . . . ", stdout);
+  std::fflush(stdout);
+  char key;
+  struct termios saved;
+  if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0) {
+    struct termios raw = saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  } else {
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+  }
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }

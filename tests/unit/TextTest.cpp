@@ -11,11 +11,16 @@ TEST(TextTest, AtoISaturatesAndStopsAtTheFirstOtherCharacter) {
     const char* input;
     int expected;
   } cases[] = {
-      {"42abc", 42},           {"abc", 0},
-      {"  -7", -7},            {"+5", 5},
-      {"", 0},                 {"2147483647", INT_MAX},
-      {"2147483648", INT_MAX}, {"-2147483649", INT_MIN},
-      {"99999999999999999999999", INT_MAX}, {"0x10", 0},
+      {"42abc", 42},
+      {"abc", 0},
+      {"  -7", -7},
+      {"+5", 5},
+      {"", 0},
+      {"2147483647", INT_MAX},
+      {"2147483648", INT_MAX},
+      {"-2147483649", INT_MIN},
+      {"99999999999999999999999", INT_MAX},
+      {"0x10", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(text::AtoI(c.input), c.expected) << c.input;
 }
@@ -32,9 +37,15 @@ TEST(TextTest, FormatDoubleWritesGeneralNotationWithTwoExponentDigits) {
     double value;
     const char* expected;
   } cases[] = {
-      {0.0, "0"},          {2.5, "2.5"},         {10.0, "10"},
-      {-3.1415926, "-3.14159"}, {1.23456789, "1.23457"}, {1e6, "1e+06"},
-      {0.00001, "1e-05"},  {123456, "123456"},  {1e100, "1e+100"},
+      {0.0, "0"},
+      {2.5, "2.5"},
+      {10.0, "10"},
+      {-3.1415926, "-3.14159"},
+      {1.23456789, "1.23457"},
+      {1e6, "1e+06"},
+      {0.00001, "1e-05"},
+      {123456, "123456"},
+      {1e100, "1e+100"},
   };
   for (const Case& c : cases) EXPECT_EQ(text::FormatDouble(c.value), c.expected);
 }

@@ -1,0 +1,74 @@
+// Matching and ordering of folder listings, the same on every target: the
+// system's own matching differs between file systems, and FAT and Wine list in
+// other orders than NTFS.
+#include <atomic>
+
+#include "config/Text.h"
+#include "platform/Platform.h"
+#include "platform/PlatformInternal.h"
+
+namespace platform {
+
+namespace {
+
+// '*' and '?' with greedy backtracking to the last star: linear in practice,
+// never exponential.
+bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
+  const char* starP = nullptr;
+  const char* starN = nullptr;
+  while (n != nEnd) {
+    if (p != pEnd && *p == '*') {
+      starP = ++p;
+      starN = n;
+    } else if (p != pEnd && (*p == '?' || text::UpperByte(static_cast<unsigned char>(*p)) ==
+                                              text::UpperByte(static_cast<unsigned char>(*n)))) {
+      ++p;
+      ++n;
+    } else if (starP) {
+      p = starP;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p != pEnd && *p == '*') ++p;
+  return p == pEnd;
+}
+
+std::atomic<int> writeFaultCountdown{0};
+
+}  // namespace
+
+bool MatchesWildcard(const std::string& pattern, const std::string& name) {
+  const char* p = pattern.data();
+  const char* n = name.data();
+  if (Match(p, p + pattern.size(), n, n + name.size())) return true;
+  // "texture.*" also finds the folder "texture".
+  const size_t size = pattern.size();
+  if (size >= 2 && pattern[size - 2] == '.' && pattern[size - 1] == '*' &&
+      name.find('.') == std::string::npos) {
+    return Match(p, p + size - 2, n, n + name.size());
+  }
+  return false;
+}
+
+bool ListingLess(const std::string& a, const std::string& b) {
+  const int folded = text::CompareNoCase(a, b);
+  if (folded != 0) return folded < 0;
+  return a < b;  // std::string compares bytes as unsigned char
+}
+
+void InjectWriteFault(int n) { writeFaultCountdown.store(n < 0 ? 0 : n); }
+
+namespace internal {
+
+bool ConsumeWriteFault() {
+  int current = writeFaultCountdown.load(std::memory_order_relaxed);
+  while (current > 0) {
+    if (writeFaultCountdown.compare_exchange_weak(current, current - 1)) return current == 1;
+  }
+  return false;
+}
+
+}  // namespace internal
+}  // namespace platform
