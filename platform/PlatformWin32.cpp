@@ -1,6 +1,7 @@
 // Windows implementation of the platform layer: the Win32 "A" functions, given
 // the tool's paths unchanged.
 #include "platform/Platform.h"
+#include "platform/PlatformInternal.h"
 
 #include <io.h>
 #include <shlobj.h>
@@ -20,14 +21,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr const char kTemporarySuffix[] = ".kvbtmp";
-
-// The write-fault seam: counts down to the write that must fail.
-int gWritesUntilFault = 0;
-
-bool WriteFaultDue() {
-  if (gWritesUntilFault <= 0) return false;
-  return --gWritesUntilFault == 0;
-}
 
 HANDLE ToHandle(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
@@ -122,7 +115,13 @@ long long File::Read(char* buffer, size_t size) {
 
 bool File::Write(const char* data, size_t size) {
   if (!IsOpen()) return false;
-  if (WriteFaultDue()) return false;
+  if (internal::ConsumeWriteFault()) {
+    // A full disk takes part of the data before it refuses the rest.
+    DWORD done = 0;
+    if (size > 1) WriteFile(ToHandle(handle_), data, static_cast<DWORD>(size / 2), &done, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD done = 0;
@@ -148,45 +147,58 @@ AtomicFile::~AtomicFile() { Abandon(); }
 
 bool AtomicFile::Begin(const std::string& path) {
   Abandon();
-  failed_ = false;
-  const std::string target = FollowLink(path);
-  const DWORD attributes = Attributes(target);
+  targetNative_ = FollowLink(path);
+  const DWORD attributes = Attributes(targetNative_);
   if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return false;
-  const std::string temp = target + kTemporarySuffix;
-  if (file_.Open(temp, File::Mode::kWriteTruncate) != Status::kOk) return false;
-  targetNative_ = target;
-  tempNative_ = temp;
+  tempNative_ = targetNative_ + kTemporarySuffix;
+  // Never write through something else that happens to carry the temporary name.
+  const DWORD stale = Attributes(tempNative_);
+  if (stale != INVALID_FILE_ATTRIBUTES &&
+      (IsFolder(stale) || IsReadOnlyFile(stale) || !DeleteFileA(tempNative_.c_str()))) {
+    tempNative_.clear();
+    return false;
+  }
+  // The replacement keeps the old file's attributes (hidden, archive...); its
+  // access rights come from the folder, as the old file's did.
+  DWORD keep = FILE_ATTRIBUTE_NORMAL;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    keep = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (keep == 0) keep = FILE_ATTRIBUTE_NORMAL;
+  }
+  HANDLE handle = CreateFileA(tempNative_.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                              keep, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    tempNative_.clear();
+    return false;
+  }
+  file_.handle_ = reinterpret_cast<intptr_t>(handle);
+  failed_ = false;
   return true;
 }
 
 bool AtomicFile::Write(const char* data, size_t size) {
-  if (failed_ || !file_.IsOpen()) return false;
+  if (tempNative_.empty() || failed_) return false;
   if (!file_.Write(data, size)) failed_ = true;
   return !failed_;
 }
 
 bool AtomicFile::Commit(bool durable) {
-  if (failed_ || !file_.IsOpen() || WriteFaultDue() || (durable && !file_.Sync())) {
-    Abandon();
-    return false;
-  }
+  if (tempNative_.empty()) return false;
+  bool ok = !failed_ && !internal::ConsumeWriteFault();
+  if (ok && durable) ok = file_.Sync();
   file_.Close();
-  // The new file takes the old one's attributes (hidden, archive...); its access
-  // rights come from the folder, as the old file's did.
-  const DWORD old = Attributes(targetNative_);
-  if (old != INVALID_FILE_ATTRIBUTES) {
-    SetFileAttributesA(tempNative_.c_str(),
-                       old & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT |
-                               FILE_ATTRIBUTE_COMPRESSED));
+  if (ok) {
+    DWORD flags = MOVEFILE_REPLACE_EXISTING;
+    if (durable) flags |= MOVEFILE_WRITE_THROUGH;
+    ok = MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags) != 0;
   }
-  DWORD flags = MOVEFILE_REPLACE_EXISTING;
-  if (durable) flags |= MOVEFILE_WRITE_THROUGH;
-  if (!MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags)) {
-    Abandon();
+  if (!ok) {
+    DeleteFileA(tempNative_.c_str());
+    tempNative_.clear();
     return false;
   }
   tempNative_.clear();
-  targetNative_.clear();
   return true;
 }
 
@@ -194,14 +206,15 @@ void AtomicFile::Abandon() {
   file_.Close();
   if (!tempNative_.empty()) DeleteFileA(tempNative_.c_str());
   tempNative_.clear();
-  targetNative_.clear();
+  failed_ = false;
 }
 
 void RemoveStaleTemporary(const std::string& path) {
-  const std::string temp = FollowLink(path) + kTemporarySuffix;
-  const DWORD attributes = Attributes(temp);
-  if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes)) {
-    DeleteFileA(temp.c_str());
+  const std::string temporary = FollowLink(path) + kTemporarySuffix;
+  const DWORD attributes = Attributes(temporary);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) &&
+      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    DeleteFileA(temporary.c_str());
   }
 }
 
@@ -332,7 +345,5 @@ void Pause() {
   std::system("PAUSE");
   std::fflush(stdout);
 }
-
-void InjectWriteFault(int n) { gWritesUntilFault = n > 0 ? n : 0; }
 
 }  // namespace platform

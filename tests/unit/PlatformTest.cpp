@@ -1,48 +1,15 @@
+// The platform layer's behaviour that both targets share.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/Platform.h"
+#include "unit/PlatformTestFixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class PlatformTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kvb-platform-XXXXXX").string();
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override {
-    platform::InjectWriteFault(0);
-    std::error_code ignored;
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(root_, ignored);
-  }
-
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-
-  void WriteFile(const std::string& relative, const std::string& content) {
-    fs::create_directories(fs::path(Path(relative)).parent_path());
-    std::ofstream(Path(relative), std::ios::binary) << content;
-  }
-
-  std::string ReadFile(const std::string& relative) {
-    std::ifstream in(Path(relative), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
-
-  std::string root_;
-};
 
 TEST(WildcardTest, MatchesAsWin32Does) {
   struct Case {
@@ -87,7 +54,10 @@ TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
     fs::create_directories(Path(std::string("pkg/") + name));
   WriteFile("pkg/texture 2", "");
   WriteFile("pkg/texture", "");
-  fs::create_directory_symlink(root_, Path("pkg/texture.link"));
+  // Windows builds cannot make links through the standard library: a folder then.
+  std::error_code noLinks;
+  fs::create_directory_symlink(root_, Path("pkg/texture.link"), noLinks);
+  if (noLinks) fs::create_directories(Path("pkg/texture.link"));
 
   std::vector<platform::DirEntry> entries;
   ASSERT_TRUE(platform::FindFiles(Path("pkg") + "\\*.*", &entries));
@@ -101,27 +71,12 @@ TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_FALSE(entries[0].isDirectory);  // the file "texture"
   EXPECT_TRUE(entries[1].isDirectory);
-  EXPECT_TRUE(entries[3].isDirectory && entries[3].isLink);
+  EXPECT_TRUE(entries[3].isDirectory);
+  EXPECT_EQ(entries[3].isLink, !noLinks);
 
   EXPECT_FALSE(platform::FindFiles(Path("pkg") + "\\nothing*", &entries));
   EXPECT_TRUE(entries.empty());
   EXPECT_FALSE(platform::FindFiles(Path("missing") + "\\*.*", &entries));
-}
-
-TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
-  WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");
-  fs::create_directories(Path("prefix/dosdevices"));
-  fs::create_directory_symlink(Path("prefix-target"), Path("prefix/dosdevices/c:"));
-  setenv("WINEPREFIX", Path("prefix").c_str(), 1);
-
-  EXPECT_EQ(platform::NativePath("C:\\games\\fsx\\fsx.cfg"),
-            Path("prefix/dosdevices/c:/Games/FSX/Fsx.CFG"));
-  EXPECT_EQ(platform::NativePath("c:\\Games\\new\\file"),
-            Path("prefix/dosdevices/c:/Games/new/file"));
-  EXPECT_EQ(platform::NativePath("D:\\x"), Path("prefix/dosdevices/d:/x"));
-  EXPECT_EQ(platform::NativePath(Path("PREFIX-TARGET") + "\\games"), Path("prefix-target/Games"));
-  EXPECT_EQ(platform::NativePath("relative\\path"), "relative/path");
-  unsetenv("WINEPREFIX");
 }
 
 TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
@@ -134,12 +89,18 @@ TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   ASSERT_TRUE(file.Write("new", 3));
   file.Close();
   EXPECT_EQ(ReadFile("pkg/AIRCRAFT.CFG"), "new");
-  EXPECT_FALSE(fs::exists(Path("pkg/aircraft.cfg")));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Path("pkg")))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"AIRCRAFT.CFG", "Panel"}));
 }
 
 TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
   WriteFile("ro.cfg", "keep");
-  chmod(Path("ro.cfg").c_str(), 0444);
+  const fs::perms writable =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(Path("ro.cfg"), writable, fs::perm_options::remove);
   platform::File file;
   EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kWriteTruncate),
             platform::Status::kFailed);
@@ -151,6 +112,8 @@ TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
   EXPECT_FALSE(atomic.Begin(Path("ro.cfg")));
   EXPECT_EQ(ReadFile("ro.cfg"), "keep");
   EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kRead), platform::Status::kOk);
+  file.Close();
+  fs::permissions(Path("ro.cfg"), fs::perms::owner_write, fs::perm_options::add);  // cleanup
 }
 
 TEST_F(PlatformTest, FoldersAreNeverOpenedAsFilesNorFilesRemovedAsFolders) {
@@ -162,30 +125,6 @@ TEST_F(PlatformTest, FoldersAreNeverOpenedAsFilesNorFilesRemovedAsFolders) {
   EXPECT_EQ(platform::DeleteFile(Path("dir")), platform::Status::kFailed);
   EXPECT_EQ(platform::RemoveFolder(Path("file")), platform::Status::kFailed);
   EXPECT_TRUE(fs::exists(Path("file")));
-
-  // A link to a folder goes as a link; what it points to stays.
-  WriteFile("outside/keep", "x");
-  fs::create_directory_symlink(Path("outside"), Path("link"));
-  EXPECT_EQ(platform::RemoveFolder(Path("link")), platform::Status::kOk);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Path("link"))));
-  EXPECT_TRUE(fs::exists(Path("outside/keep")));
-}
-
-TEST_F(PlatformTest, AtomicReplacementKeepsModeAndFollowsLinks) {
-  WriteFile("real.cfg", "old");
-  chmod(Path("real.cfg").c_str(), 0640);
-  fs::create_symlink(Path("real.cfg"), Path("link.cfg"));
-
-  platform::AtomicFile atomic;
-  ASSERT_TRUE(atomic.Begin(Path("link.cfg")));
-  ASSERT_TRUE(atomic.Write("new content", 11));
-  ASSERT_TRUE(atomic.Commit(true));
-  EXPECT_TRUE(fs::is_symlink(Path("link.cfg")));
-  EXPECT_EQ(ReadFile("real.cfg"), "new content");
-  struct stat info;
-  ASSERT_EQ(stat(Path("real.cfg").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_FALSE(fs::exists(Path("real.cfg.kvbtmp")));
 }
 
 TEST_F(PlatformTest, FailedWritesLeaveTheOriginalWhole) {
@@ -208,21 +147,6 @@ TEST_F(PlatformTest, StaleTemporaryIsRemoved) {
   platform::RemoveStaleTemporary(Path("fsx.cfg"));
   EXPECT_FALSE(fs::exists(Path("fsx.cfg.kvbtmp")));
   EXPECT_TRUE(fs::exists(Path("fsx.cfg")));
-}
-
-TEST_F(PlatformTest, ApplicationDataFolderComesFromTheEnvironmentThenWine) {
-  setenv("APPDATA", (Path("roam") + "\\").c_str(), 1);
-  EXPECT_EQ(platform::SpecialFolderPath(26), Path("roam"));
-  EXPECT_EQ(platform::SpecialFolderPath(28), "");
-
-  setenv("APPDATA", "", 1);
-  setenv("WINEPREFIX", Path("wine").c_str(), 1);
-  setenv("USER", "pilot", 1);
-  EXPECT_EQ(platform::SpecialFolderPath(26), "");
-  fs::create_directories(Path("wine/drive_c/users/pilot/AppData/Roaming"));
-  EXPECT_EQ(platform::SpecialFolderPath(26), Path("wine/drive_c/users/pilot/AppData/Roaming"));
-  unsetenv("APPDATA");
-  unsetenv("WINEPREFIX");
 }
 
 }  // namespace
