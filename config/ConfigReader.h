@@ -55,6 +55,8 @@ class ConfigReader {
 
  private:
   void Load();
+  /// The stored value, or null when the section or the key is missing.
+  const std::string* Find(const std::string& section, const std::string& key) const;
 
   Document document_;
   bool loaded_ = false;
@@ -65,4 +67,7 @@ class ConfigReader {
   bool durable_ = false;
   bool utf8Bom_ = false;   // written again on save
   bool utf16Bom_ = false;  // such a file is never written back
+  // The document holds the whole file at path_: false after a Load that could not
+  // open or finish reading it, so Save never puts a partial document in its place.
+  bool fileLoaded_ = false;
 };

@@ -17,11 +17,15 @@ class LineReader {
   /// The next line without its line end; false at the end of the file or on a
   /// read error.
   bool ReadLine(std::string* line);
+  /// True when reading stopped at a read error rather than at the end of the file.
+  bool Failed() const { return failed_; }
   void Close();
 
  private:
   platform::File file_;
   std::string buffer_;
   size_t position_ = 0;
+  size_t end_ = 0;  // bytes of buffer_ that hold data
   bool atEnd_ = false;
+  bool failed_ = false;
 };

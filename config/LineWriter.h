@@ -1,6 +1,6 @@
 // An output text file that ends every line with CR LF, on every target, and
-// buffers until Flush. Like a standard stream, it enters a failed state on the
-// first error and silently drops everything written after that.
+// buffers until Flush (or until a large block has piled up). Like a standard stream, it enters a
+// failed state on the first error and silently drops everything written after that.
 #pragma once
 
 #include <string>

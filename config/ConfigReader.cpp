@@ -1,0 +1,230 @@
+#include "config/ConfigReader.h"
+
+#include <cstring>
+
+#include "config/LineReader.h"
+#include "config/Text.h"
+#include "diag/CThreadLock.h"
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+// Save hands the temporary file blocks of about this size.
+constexpr size_t kWriteBlock = 64 * 1024;
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Narrows [*begin, *end) of `line` to its text without blanks at either end.
+inline void Trim(const std::string& line, size_t* begin, size_t* end) {
+  while (*end > *begin && IsBlank(line[*end - 1])) --*end;
+  while (*begin < *end && IsBlank(line[*begin])) ++*begin;
+}
+
+// Collects the output in one buffer and writes it in large blocks; after the first
+// failure it only counts as failed.
+class BlockWriter {
+ public:
+  explicit BlockWriter(platform::AtomicFile* file) : file_(file) {
+    buffer_.reserve(2 * kWriteBlock);
+  }
+
+  bool Good() const { return good_; }
+  void Append(const char* data, size_t size) {
+    buffer_.append(data, size);
+    if (buffer_.size() >= kWriteBlock) Flush();
+  }
+  void Append(const std::string& text) { Append(text.data(), text.size()); }
+  bool Flush() {
+    if (good_ && !buffer_.empty()) good_ = file_->Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return good_;
+  }
+
+ private:
+  platform::AtomicFile* file_;
+  std::string buffer_;
+  bool good_ = true;
+};
+
+}  // namespace
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
+  return text::CompareNoCase(a, b) < 0;
+}
+
+ConfigReader::ConfigReader() = default;
+
+ConfigReader::~ConfigReader() {
+  // A destructor must not throw; the file stays as it was when the save cannot run.
+  try {
+    Save();
+  } catch (...) {
+  }
+  Cleanup();
+}
+
+void ConfigReader::Open(const std::string& path, bool writable) {
+  Save();
+  Cleanup();
+  path_ = path;
+  if (writable) platform::RemoveStaleTemporary(path_);
+  Load();
+  writable_ = writable;
+}
+
+void ConfigReader::Load() {
+  Cleanup();
+  CThreadLock lock(&section_, "ConfigReader::Load", false);
+  fileLoaded_ = false;
+  utf8Bom_ = false;
+  utf16Bom_ = false;
+
+  LineReader reader;
+  if (!reader.Open(path_)) return;
+
+  // Scratch strings keep their capacity from line to line.
+  std::string line;
+  std::string name;
+  std::string key;
+  std::string value;
+  ConfigSection* current = nullptr;
+  bool firstLine = true;
+  while (reader.ReadLine(&line)) {
+    size_t begin = 0;
+    size_t end = line.size();
+    if (firstLine) {
+      firstLine = false;
+      if (line.compare(0, 3, kUtf8Bom) == 0) {
+        utf8Bom_ = true;
+        begin = 3;
+      } else if (line.size() >= 2 && ((line[0] == '\xFF' && line[1] == '\xFE') ||
+                                      (line[0] == '\xFE' && line[1] == '\xFF'))) {
+        utf16Bom_ = true;
+      }
+    }
+    Trim(line, &begin, &end);
+    if (end - begin < 3) continue;
+    const char first = line[begin];
+    if (first == ';' || first == '#') continue;
+    if (first == '/' && line[begin + 1] == '/') continue;
+
+    if (first == '[') {
+      name.assign(line, begin + 1, end - begin - 2);
+      auto it = document_.find(name);
+      if (it == document_.end()) it = document_.emplace(name, ConfigSection()).first;
+      current = &it->second;
+      continue;
+    }
+
+    const char* text = line.data();
+    const char* equals = static_cast<const char*>(std::memchr(text + begin, '=', end - begin));
+    if (equals != nullptr) {
+      const size_t at = static_cast<size_t>(equals - text);
+      size_t keyBegin = begin, keyEnd = at;
+      size_t valueBegin = at + 1, valueEnd = end;
+      Trim(line, &keyBegin, &keyEnd);
+      Trim(line, &valueBegin, &valueEnd);
+      key.assign(line, keyBegin, keyEnd - keyBegin);
+      value.assign(line, valueBegin, valueEnd - valueBegin);
+    } else {
+      key.assign(line, begin, end - begin);
+      value.clear();
+    }
+    // Keys before the first header live in the section named "", which no header
+    // can name, and are written back first.
+    if (current == nullptr) current = &document_[std::string()];
+    auto it = current->find(key);
+    if (it == current->end()) {
+      current->emplace(key, value);
+    } else {
+      it->second.assign(value);
+    }
+  }
+
+  loaded_ = true;
+  modified_ = false;
+  fileLoaded_ = !reader.Failed();
+}
+
+const std::string* ConfigReader::Find(const std::string& section, const std::string& key) const {
+  const auto sectionIt = document_.find(section);
+  if (sectionIt == document_.end()) return nullptr;
+  const auto keyIt = sectionIt->second.find(key);
+  if (keyIt == sectionIt->second.end()) return nullptr;
+  return &keyIt->second;
+}
+
+std::string ConfigReader::GetString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue) const {
+  const std::string* value = Find(section, key);
+  return value != nullptr ? *value : defaultValue;
+}
+
+// For a missing key the integer getters return the default as it is: "%d" and
+// AtoI give back every int unchanged.
+int ConfigReader::GetInt(const std::string& section, const std::string& key,
+                         int defaultValue) const {
+  const std::string* value = Find(section, key);
+  return value != nullptr ? text::AtoI(*value) : defaultValue;
+}
+
+double ConfigReader::GetDouble(const std::string& section, const std::string& key,
+                               double defaultValue) const {
+  const std::string* value = Find(section, key);
+  // The default goes through "%f" on purpose: six decimals, as callers expect.
+  return text::AtoF(value != nullptr ? *value : text::Format("%f", defaultValue));
+}
+
+bool ConfigReader::GetBool(const std::string& section, const std::string& key,
+                           bool defaultValue) const {
+  const std::string* value = Find(section, key);
+  return value != nullptr ? text::AtoI(*value) != 0 : defaultValue;
+}
+
+void ConfigReader::SetString(const std::string& section, const std::string& key,
+                             const std::string& value) {
+  modified_ = true;
+  ConfigSection& keys = document_[section];
+  auto it = keys.find(key);
+  if (it == keys.end()) {
+    keys.emplace(key, value);
+  } else {
+    it->second = value;
+  }
+}
+
+void ConfigReader::Save() {
+  CThreadLock lock(&section_, "ConfigReader::Save", false);
+  if (!loaded_ || !writable_ || !modified_) return;
+  // A document that is not the whole file, or a UTF-16 file the store cannot
+  // represent, would destroy what it replaces.
+  if (!fileLoaded_ || utf16Bom_) return;
+
+  platform::AtomicFile file;
+  if (!file.Begin(path_)) return;
+  BlockWriter out(&file);
+  if (utf8Bom_) out.Append(kUtf8Bom, 3);
+  for (const auto& section : document_) {
+    if (!out.Good()) break;
+    out.Append("\r\n", 2);
+    if (!section.first.empty()) {
+      out.Append("[", 1);
+      out.Append(section.first);
+      out.Append("]\r\n", 3);
+    }
+    for (const auto& entry : section.second) {
+      out.Append(entry.first);
+      out.Append("=", 1);
+      out.Append(entry.second);
+      out.Append("\r\n", 2);
+    }
+  }
+  // The AtomicFile abandons the temporary file when it is not committed.
+  if (out.Flush()) file.Commit(durable_);
+}
+
+void ConfigReader::Cleanup() {
+  CThreadLock lock(&section_, "ConfigReader::Cleanup", false);
+  document_.clear();
+}

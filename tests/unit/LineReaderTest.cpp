@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/LineReader.h"
+#include "config/LineWriter.h"
+#include "support/TempDir.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class LineFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_.Create()); }
+  void TearDown() override {
+    platform::InjectWriteFault(0);
+    temp_.Remove();
+  }
+  TempDir temp_;
+};
+
+TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
+  const std::string block(65535, 'x');  // the CR ends one read block, the LF starts the next
+  struct Case {
+    std::string input;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"\n", {""}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\rb\r", {"a\rb\r"}},
+      {"a\r\r\n\0\n"s, {"a\r", "\0"s}},
+      {block + "\r\nb", {block, "b"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(temp_.WriteFile("f.txt", c.input));
+    LineReader reader;
+    ASSERT_TRUE(reader.Open(temp_.Join("f.txt")));
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.ReadLine(&line)) lines.push_back(line);
+    EXPECT_EQ(lines, c.lines) << c.input.substr(0, 20);
+    EXPECT_FALSE(reader.Failed());
+  }
+  LineReader reader;
+  EXPECT_FALSE(reader.Open(temp_.Join("missing.txt")));
+  EXPECT_FALSE(reader.Open(temp_.Path()));
+}
+
+TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
+  {
+    LineWriter writer;
+    ASSERT_TRUE(writer.Open(temp_.Join("f.txt"), platform::File::Mode::kWriteTruncate));
+    writer.WriteLine("a");
+    writer.Write("b\r\n");
+    writer.WriteLine("");
+    writer.Flush();
+    writer.WriteLine("c");
+  }  // the destructor flushes
+  EXPECT_EQ(temp_.ReadFile("f.txt"), "a\r\nb\r\n\r\nc\r\n");
+
+  LineWriter writer;
+  ASSERT_TRUE(writer.Open(temp_.Join("f.txt"), platform::File::Mode::kWriteAppend));
+  writer.WriteLine("d");
+  writer.Flush();
+  platform::InjectWriteFault(1);
+  writer.WriteLine("lost");
+  writer.Flush();
+  EXPECT_FALSE(writer.Good());
+  platform::InjectWriteFault(0);
+  writer.WriteLine("dropped");
+  writer.Close();
+  // The full disk took half of the failed block; nothing after it was written.
+  EXPECT_EQ(temp_.ReadFile("f.txt"), "a\r\nb\r\n\r\nc\r\nd\r\nlos");
+  EXPECT_FALSE(writer.Open(temp_.Path(), platform::File::Mode::kWriteTruncate));
+  EXPECT_FALSE(writer.Good());
+}
+
+}  // namespace
