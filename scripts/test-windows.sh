@@ -18,9 +18,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
 /usr/lib/wine/wineserver -p
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix $WINEPREFIX" >&2
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-fi
+# Creates the prefix when needed and starts Wine's services now, away from the
+# output pipes of the tests: a service that inherits one would hold it open.
+[ -f "$WINEPREFIX/system.reg" ] || echo "Creating the Wine prefix $WINEPREFIX" >&2
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
 
 ctest --preset windows -j "$(nproc)"
