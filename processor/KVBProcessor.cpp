@@ -1,0 +1,325 @@
+#include "processor/KVBProcessor.h"
+
+#include <string>
+#include <vector>
+
+#include "config/ConfigReader.h"
+#include "config/LineReader.h"
+#include "config/LineWriter.h"
+#include "config/Text.h"
+#include "platform/Platform.h"
+#include "settings/FileNames.h"
+#include "settings/SpecialFolder.h"
+
+namespace {
+
+// "\n" inside these texts is the two characters backslash and n: the simulator
+// reads them as line breaks inside one value.
+const std::string kLibraryBanner =
+    "VORN Kavbel\\nProperty of the VORN network. All rights reserved.";
+const std::string kDistributionNotice =
+    "THESE FILES MAY NOT BE UPLOADED TO ANY OTHER SITE WITHOUT THE AUTHOR'S WRITTEN "
+    "PERMISSION. THESE REPAINTS AND MODELS ARE FREEWARE AND MAY NOT BE SOLD, OR PUT ON ANY "
+    "SITE THAT CHARGES FOR DOWNLOADING FREE FILES. THE FILES FOUND IN THIS ARCHIVE MAY NOT BE "
+    "DISTRIBUTED ON CD OR ANY MEDIUM FOR ANY KIND OF FEE, INCLUDING THE COST OF PRODUCTION, "
+    "MATERIALS OR POSTAGE.";
+const std::string kWebDomain = "www.vorn.net";
+const std::string kTypeRole = "VORN KVB";
+
+// Section and key names, made once rather than for every livery.
+const std::string kGeneral = "General";
+const std::string kVorn = "vorn";
+const std::string kFltsim = "fltsim";
+const std::string kEmpty;
+
+constexpr int kFsxVersionCode = 10;
+
+// Case-insensitive search for an ASCII needle that is already in lower case,
+// without building a lower-cased copy of every line.
+bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t needleSize) {
+  if (haystack.size() < needleSize) return false;
+  const size_t last = haystack.size() - needleSize;
+  for (size_t i = 0; i <= last; ++i) {
+    size_t j = 0;
+    while (j < needleSize && text::LowerByte(static_cast<unsigned char>(haystack[i + j])) ==
+                                 static_cast<unsigned char>(needle[j]))
+      ++j;
+    if (j == needleSize) return true;
+  }
+  return false;
+}
+
+// The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
+void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
+  out->append("LOD1 polygons: ");
+  out->append(std::to_string(polyMin));
+  out->append("\\nLOD");
+  out->append(std::to_string(lod));
+  out->append(" polygons: ");
+  out->append(std::to_string(polyMax));
+}
+
+}  // namespace
+
+void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulatorFolder,
+                                    const std::string& clientFolder, bool hidden) {
+  if (simulatorFolder.empty() || clientFolder.empty()) {
+    platform::WriteConsoleLine(
+        "The configuration files of Zaro do not contain a valid path to FS and/or Zaro.");
+    platform::Pause();
+    return;
+  }
+
+  std::string libraryFolder = simulatorFolder;
+  libraryFolder += '\\';
+  libraryFolder += LibraryFolderName;
+  const std::string packagePattern = libraryFolder + "\\VORN_*.*";
+  std::string databasePath = clientFolder;
+  databasePath += '\\';
+  databasePath += DatabaseFileName;
+
+  // Deleted, then truncated on opening: a database that could not be deleted
+  // but can be written never keeps records of an earlier run.
+  platform::DeleteFile(databasePath);
+  LineWriter database;
+  database.Open(databasePath, platform::File::Mode::kWriteTruncate);
+
+  std::vector<platform::DirEntry> entries;
+  if (!platform::FindFiles(packagePattern, &entries)) {
+    platform::WriteConsoleLine("KVB installation not found. Generating a blank kvb configuration.");
+    database.WriteLine("# You do not have KVB installed");
+    database.Close();
+    return;
+  }
+
+  std::string packageFolder;
+  for (const platform::DirEntry& entry : entries) {
+    if (!entry.isDirectory || !text::StartsWithNoCase(entry.name, "VORN_", 5)) continue;
+    packageFolder.assign(libraryFolder);
+    packageFolder += '\\';
+    packageFolder += entry.name;
+    ProcessAircraft(packageFolder, database, hidden);
+  }
+  database.Close();
+
+  UpdateSimConfig(versionCode);
+}
+
+void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter& database,
+                                   bool hidden) {
+  const std::string liveryPattern = packageFolder + "\\texture.*";
+  const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
+  const std::string baseCfgPath = packageFolder + "\\vorn.cfg";
+  const std::string panelFolder = packageFolder + "\\panel";
+
+  std::vector<platform::DirEntry> entries;
+  if (!platform::FindFiles(liveryPattern, &entries)) {
+    platform::WriteConsoleLine("Error reading " + liveryPattern);
+    return;
+  }
+
+  platform::DeleteFile(aircraftCfgPath);
+
+  if (hidden) {
+    DeleteFolder(panelFolder);
+  } else {
+    platform::CreateFolder(panelFolder);
+    platform::CreateEmptyFile(panelFolder + "\\panel.cfg");
+  }
+
+  // Declared before the aircraft store so that it is released after it.
+  ConfigReader baseCfg;
+  baseCfg.Open(baseCfgPath, false);
+  const double staticPitch = baseCfg.GetDouble("contact_points", "static_pitch", 0.0);
+  const double staticCgHeight = baseCfg.GetDouble("contact_points", "static_cg_height", 0.0);
+
+  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath);
+
+  ConfigReader aircraftCfg;
+  aircraftCfg.Open(aircraftCfgPath, true);
+
+  int index = 0;
+  std::string liveryFolder;
+  for (const platform::DirEntry& entry : entries) {
+    if (!entry.isDirectory || !text::StartsWithNoCase(entry.name, "texture", 7)) continue;
+    liveryFolder.assign(packageFolder);
+    liveryFolder += '\\';
+    liveryFolder += entry.name;
+    ProcessLivery(liveryFolder, aircraftCfg, index, database, staticCgHeight, staticPitch,
+                  isAirplane, hidden);
+    ++index;
+  }
+}
+
+bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
+                                  const std::string& aircraftCfgPath) {
+  static const char kHelicopter[] = "[helicopter]";
+
+  LineReader reader;
+  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
+  // Truncated, never appended to: the copy must not follow stale content.
+  LineWriter writer;
+  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
+
+  bool isAirplane = true;
+  if (readable) {
+    std::string line;
+    while (reader.ReadLine(&line)) {
+      writer.WriteLine(line);
+      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
+        isAirplane = false;
+    }
+  }
+  // Nobody reads the copy before it is complete, so whole lines go out in one
+  // block rather than one write per line.
+  writer.Close();
+  reader.Close();
+  return isAirplane;
+}
+
+void KVBProcessor::DeleteFolder(const std::string& folder) {
+  // The plain removal first: it settles the common cases (no such folder, an
+  // empty one, a link to a folder, of which only the link goes) in one call.
+  const platform::Status removed = platform::RemoveFolder(folder);
+  if (removed != platform::Status::kFailed) return;
+  // A link stands for something elsewhere that is not ours to empty.
+  if (platform::IsLink(folder)) return;
+
+  std::vector<platform::DirEntry> entries;
+  if (platform::FindFiles(folder + "\\*.*", &entries)) {
+    std::string path;
+    for (const platform::DirEntry& entry : entries) {
+      if (entry.name == "." || entry.name == "..") continue;
+      path.assign(folder);
+      path += '\\';
+      path += entry.name;
+      if (entry.isLink) {
+        if (entry.isDirectory)
+          platform::RemoveFolder(path);
+        else
+          platform::DeleteFile(path);
+      } else if (entry.isDirectory) {
+        DeleteFolder(path);
+      } else {
+        platform::DeleteFile(path);
+      }
+    }
+  }
+  platform::RemoveFolder(folder);
+}
+
+void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg,
+                                 int index, LineWriter& database, double staticCgHeight,
+                                 double staticPitch, bool isAirplane, bool hidden) {
+  std::string description;
+  std::string performance;
+  int kvbVersion = 0;
+  {
+    ConfigReader liveryIni;
+    liveryIni.Open(liveryFolder + "\\vorn.ini", false);
+    const std::string aircraft = liveryIni.GetString(kVorn, "aircraft", kEmpty);
+    const std::string model = liveryIni.GetString(kVorn, "model", kEmpty);
+    const std::string fde = liveryIni.GetString(kVorn, "fde", kEmpty);
+    const std::string repaint = liveryIni.GetString(kVorn, "repaint", kEmpty);
+    const int polyMin = liveryIni.GetInt(kVorn, "polymin", 0);
+    const int polyMax = liveryIni.GetInt(kVorn, "polymax", 0);
+    const int lod = liveryIni.GetInt(kVorn, "LOD", 0);
+    kvbVersion = liveryIni.GetInt(kVorn, "kvb_version", 0);
+
+    // Built by concatenation rather than printf: values are bytes and may hold
+    // a NUL, which "%s" would cut off.
+    description.reserve(kLibraryBanner.size() + kDistributionNotice.size() + aircraft.size() +
+                        model.size() + fde.size() + repaint.size() + 128);
+    description.append(kLibraryBanner);
+    description.append("\\n\\n");
+    description.append(aircraft);
+    description.append("\\nmodel: ");
+    description.append(model);
+    description.append("\\nfde: ");
+    description.append(fde);
+    description.append("\\npaint: ");
+    description.append(repaint);
+    description.append("\\n");
+    AppendPolygonLines(&description, polyMin, lod, polyMax);
+    description.append("\\n\\n");
+    description.append(kDistributionNotice);
+    description.append("\r\n");
+
+    AppendPolygonLines(&performance, polyMin, lod, polyMax);
+    performance.append("\\n");
+  }
+
+  ConfigReader liveryLiv;
+  liveryLiv.Open(liveryFolder + "\\vorn.liv", false);
+  const std::string title = liveryLiv.GetString(kFltsim, "title", kEmpty);
+  const std::string sim = liveryLiv.GetString(kFltsim, "sim", kEmpty);
+  const std::string model = liveryLiv.GetString(kFltsim, "model", kEmpty);
+  const std::string texture = liveryLiv.GetString(kFltsim, "texture", kEmpty);
+  const std::string uiType = liveryLiv.GetString(kFltsim, "ui_type", kEmpty);
+  const std::string uiVariation = liveryLiv.GetString(kFltsim, "ui_variation", kEmpty);
+
+  static const std::string kAirplane = "airplane";
+  static const std::string kHelicopter = "Helicopter";
+  aircraftCfg.SetString(kGeneral, "editable", "0");
+  aircraftCfg.SetString(kGeneral, "performance", performance);
+  aircraftCfg.SetString(kGeneral, "Category", isAirplane ? kAirplane : kHelicopter);
+
+  const std::string section = "fltsim." + std::to_string(index);
+  aircraftCfg.SetString(section, "title", title);
+  aircraftCfg.SetString(section, "sim", sim);
+  aircraftCfg.SetString(section, "model", model);
+  aircraftCfg.SetString(section, "texture", texture);
+  aircraftCfg.SetString(section, "ui_type", uiType);
+  aircraftCfg.SetString(section, "ui_manufacturer", kWebDomain);
+  aircraftCfg.SetString(section, "ui_variation", uiVariation);
+  aircraftCfg.SetString(section, "description", description);
+  if (!hidden) {
+    aircraftCfg.SetString(section, "panel", kEmpty);
+    aircraftCfg.SetString(section, "ui_typerole", kTypeRole);
+    aircraftCfg.SetString(section, "ui_createdby", kWebDomain);
+  }
+
+  std::string line;
+  line.reserve(title.size() + uiVariation.size() + 48);
+  line.append(title);
+  line += ' ';
+  line.append(uiVariation);
+  platform::WriteConsoleLine(line);
+
+  // The record: title,variation,cg height,pitch,version; whole records only.
+  line.assign(title);
+  line += ',';
+  line.append(uiVariation);
+  line += ',';
+  line.append(text::FormatDouble(staticCgHeight));
+  line += ',';
+  line.append(text::FormatDouble(staticPitch));
+  line += ',';
+  line.append(std::to_string(kvbVersion));
+  database.WriteLine(line);
+  database.Flush();
+}
+
+void KVBProcessor::UpdateSimConfig(int versionCode) {
+  // Without the user's folder the path starts at the root of the drive.
+  std::string path = GetSpecialFolderPath(kCsidlAppData);
+  path += versionCode == kFsxVersionCode ? "\\Microsoft\\FSX\\fsx.cfg"
+                                         : "\\Lockheed Martin\\Prepar3D\\Prepar3D.CFG";
+
+  ConfigReader simConfig;
+  simConfig.Open(path, true);
+  // The file is the user's own: it must reach the disk before it replaces the old one.
+  simConfig.SetDurable(true);
+
+  static const std::string kMain = "Main";
+  const std::string libraryFolder = LibraryFolderName;
+  for (int slot = 0;; ++slot) {
+    const std::string key = "SimObjectPaths." + std::to_string(slot);
+    const std::string value = simConfig.GetString(kMain, key, kEmpty);
+    if (value.empty()) {
+      simConfig.SetString(kMain, key, libraryFolder);
+      break;
+    }
+    if (value == libraryFolder) break;
+  }
+}
