@@ -35,7 +35,7 @@ std::string G(double value) {
 void WriteLines(const fs::path& path, const std::vector<std::string>& lines) {
   std::string content;
   for (const std::string& line : lines) content += line + "\r\n";
-  WriteBytes(path.string(), content);
+  WriteBytes(path, content);
 }
 
 std::vector<std::string> CrLfLines(std::string content) {

@@ -17,15 +17,14 @@ const char* const kUnset = "\x01unset";
 
 namespace {
 
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
+// Windows refuses to delete read-only files; links are left alone, not followed.
+void MakeFilesRemovable(const fs::path& root) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(root, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_regular_file(error) && !it->is_symlink(error))
+      fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
   }
-  return quoted + "'";
 }
 
 }  // namespace
@@ -47,43 +46,22 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() {
   std::error_code error;
+  MakeFilesRemovable(path_);
   fs::remove_all(path_, error);
 }
 
-RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
-                  const Environment& environment) {
-  const std::string output = workFolder + ".out";
-  const std::string errors = workFolder + ".err";
-  std::string command = "cd " + ShellQuote(workFolder) + " && timeout 120 env -i";
-  for (const auto& [name, value] : environment) {
-    if (value != kUnset) command += " " + ShellQuote(name + "=" + value);
-  }
-  command += " " + ShellQuote(KVBCONFIG_PATH);
-  for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-  command += " </dev/null >" + ShellQuote(output) + " 2>" + ShellQuote(errors);
-
-  RunResult result;
-  result.status = std::system(command.c_str());
-  result.console = ReadBytes(output);
-  result.errors = ReadBytes(errors);
-  std::error_code error;
-  fs::remove(output, error);
-  fs::remove(errors, error);
-  return result;
-}
-
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
 
-void WriteBytes(const std::string& path, const std::string& content) {
-  fs::create_directories(fs::path(path).parent_path());
+void WriteBytes(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -107,7 +85,7 @@ Tree Snapshot(const std::string& root) {
     } else if (fs::is_directory(status)) {
       entry.type = 'd';
     } else {
-      entry.content = ReadBytes(path.string());
+      entry.content = ReadBytes(path);
       entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
                                                 fs::perms::others_write)) == fs::perms::none;
     }

@@ -3,6 +3,7 @@
 // takes snapshots of a tree so that a test can see every file a run wrote.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ class ScratchFolder {
 using Environment = std::map<std::string, std::string>;
 extern const char* const kUnset;
 
+/// False for the Windows build, which cannot run the scenarios that need links,
+/// Wine's drive folders or the environment's APPDATA.
+extern const bool kRunsLinuxOnlyScenarios;
+
 struct RunResult {
   int status = -1;      // as std::system reports it; 0 for a clean exit 0
   std::string console;  // standard output
@@ -35,12 +40,17 @@ struct RunResult {
 };
 
 /// Runs the tool in `workFolder` with nothing but `environment`, standard input
-/// from /dev/null and a generous time limit against a hang.
+/// from /dev/null and a generous time limit against a hang. The Windows build
+/// finds the application-data folder through the shell: the APPDATA folder is
+/// copied into the real one for the run and back after it, and the console's
+/// CR LF and pause prompt are given as the Linux build writes them.
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   const Environment& environment);
 
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& content);
+// Paths as std::filesystem::path: on Windows a narrow text would go through two
+// different code pages on its way to the file system and back.
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::string& content);
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
 /// One entry of a tree, never following links.
