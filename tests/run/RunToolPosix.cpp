@@ -1,5 +1,5 @@
-// Runs the Linux build of the tool through the shell, with nothing but the
-// given environment and a time limit against a hang.
+// Runs the Linux build of the tool through the shell, with nothing but the given
+// environment and a time limit against a hang.
 #include <cstdlib>
 #include <filesystem>
 
@@ -11,37 +11,20 @@ namespace kvbtest {
 
 const bool kRunsLinuxOnlyScenarios = true;
 
-namespace {
-
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
+static std::string Quote(const std::string& text) {
+  return "'" + ReplaceAll(text, "'", "'\\''") + "'";
 }
 
-}  // namespace
-
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
-                  const Environment& environment) {
-  const std::string output = workFolder + ".out";
-  const std::string errors = workFolder + ".err";
-  std::string command = "cd " + ShellQuote(workFolder) + " && timeout 120 env -i";
-  for (const auto& [name, value] : environment) {
-    if (value != kUnset) command += " " + ShellQuote(name + "=" + value);
-  }
-  command += " " + ShellQuote(KVBCONFIG_PATH);
-  for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-  command += " </dev/null >" + ShellQuote(output) + " 2>" + ShellQuote(errors);
-
-  RunResult result;
-  result.status = std::system(command.c_str());
-  result.console = ReadBytes(output);
-  result.errors = ReadBytes(errors);
+                  const std::map<std::string, std::string>& environment) {
+  // The output goes beside the folder, so that it never shows in a snapshot.
+  const std::string output = workFolder + ".out", errors = workFolder + ".err";
+  std::string command = "cd " + Quote(workFolder) + " && timeout 120 env -i";
+  for (const auto& [name, value] : environment) command += " " + Quote(name + "=" + value);
+  command += " " + Quote(KVBCONFIG_PATH);
+  for (const std::string& argument : arguments) command += " " + Quote(argument);
+  command += " </dev/null >" + Quote(output) + " 2>" + Quote(errors);
+  RunResult result{std::system(command.c_str()), ReadBytes(output), ReadBytes(errors)};
   std::error_code error;
   fs::remove(output, error);
   fs::remove(errors, error);
