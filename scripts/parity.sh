@@ -32,7 +32,9 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 [ -f "$WINEPREFIX/system.reg" ] || echo "Creating the Wine prefix $WINEPREFIX" >&2
 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
 
+# Wine names the profile folder after the user; the Linux build looks for it by $USER.
 user=$(id -un)
+export USER=$user
 drive="$WINEPREFIX/drive_c"
 roaming="$drive/users/$user/AppData/Roaming"
 tree="$drive/kvbparity"     # C:\kvbparity
@@ -70,7 +72,7 @@ run_tool() {
   local target=$1
   shift
   if [ "$target" = linux ]; then
-    (cd "$drive" && env -u APPDATA USER="$user" "$top/build/kvbconfig" "$@" </dev/null)
+    (cd "$drive" && env -u APPDATA "$top/build/kvbconfig" "$@" </dev/null)
   else
     (cd "$drive" && /usr/lib/wine/wine64 "$top/build-windows/kvbconfig.exe" "$@" </dev/null)
   fi
