@@ -82,7 +82,7 @@ Status File::Open(const std::string& path, Mode mode) {
     handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   } else {
-    // Checked here too, because a process with backup rights may bypass it.
+    // Checked first: Wine run as root would let the system write it.
     if (IsReadOnlyFile(Attributes(path))) return Status::kFailed;
     handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -249,12 +249,7 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
 Status DeleteFile(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfLastError();
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    // A link goes, never what it points to; a link to a folder is a folder to the system.
-    const bool removed =
-        IsFolder(attributes) ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
-    return removed ? Status::kOk : StatusOfLastError();
-  }
+  // A link to a folder is RemoveFolder's job; a link to a file goes, never its target.
   if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return Status::kFailed;
   return DeleteFileA(path.c_str()) ? Status::kOk : StatusOfLastError();
 }
