@@ -15,8 +15,14 @@ struct RunResult {
   int status = -1;  // as std::system reports it; 0 for a clean exit 0
   std::string console, errors;
 };
+/// The Windows build finds the application-data folder through the shell, not
+/// APPDATA: there the APPDATA folder is copied into the real one for the run and
+/// back after it, and the console's CR LF and pause prompt come as on Linux.
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   const std::map<std::string, std::string>& environment);
+/// False for the Windows build, which cannot run the scenarios that need links,
+/// Wine's drive folders or APPDATA itself (those with a file `linux_only`).
+extern const bool kRunsLinuxOnlyScenarios;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 

@@ -1,21 +1,15 @@
+// The platform layer as both targets share it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/Platform.h"
-#include "support/TempDir.h"
+#include "unit/PlatformTestFixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class PlatformTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(temp_.Create()); }
-  std::string Path(const std::string& relative) const { return temp_.Join(relative); }
-
-  TempDir temp_;
-};
 
 TEST(WildcardTest, MatchesAsWin32Does) {
   struct Case {
@@ -46,7 +40,10 @@ TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
     fs::create_directories(Path(std::string("pkg/") + name));
   temp_.WriteFile("pkg/texture 2", "");
   temp_.WriteFile("pkg/texture", "");
-  fs::create_directory_symlink(temp_.Path(), Path("pkg/texture.link"));
+  // The Windows build cannot make links through the standard library: a folder there.
+  std::error_code noLinks;
+  fs::create_directory_symlink(temp_.Path(), Path("pkg/texture.link"), noLinks);
+  if (noLinks) fs::create_directories(Path("pkg/texture.link"));
 
   std::vector<platform::DirEntry> entries;
   ASSERT_TRUE(platform::FindFiles(Path("pkg") + "\\*.*", &entries));
@@ -60,20 +57,6 @@ TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
   EXPECT_FALSE(platform::FindFiles(Path("missing") + "\\*.*", &entries));
 }
 
-TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
-  temp_.WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");
-  fs::create_directories(Path("prefix/dosdevices"));
-  fs::create_directory_symlink(Path("prefix-target"), Path("prefix/dosdevices/c:"));
-  ScopedEnvironment prefix("WINEPREFIX", Path("prefix"));
-  EXPECT_EQ(platform::NativePath("C:\\games\\fsx\\fsx.cfg"),
-            Path("prefix/dosdevices/c:/Games/FSX/Fsx.CFG"));
-  EXPECT_EQ(platform::NativePath("c:\\Games\\new\\file"),
-            Path("prefix/dosdevices/c:/Games/new/file"));
-  EXPECT_EQ(platform::NativePath("D:\\x"), Path("prefix/dosdevices/d:/x"));
-  EXPECT_EQ(platform::NativePath(Path("PREFIX-TARGET") + "\\games"), Path("prefix-target/Games"));
-  EXPECT_EQ(platform::NativePath("relative\\path"), "relative/path");
-}
-
 TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   fs::create_directories(Path("pkg/Panel"));
   temp_.WriteFile("pkg/AIRCRAFT.CFG", "old");
@@ -84,7 +67,11 @@ TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   ASSERT_TRUE(file.Write("new", 3));
   file.Close();
   EXPECT_EQ(temp_.ReadFile("pkg/AIRCRAFT.CFG"), "new");
-  EXPECT_FALSE(fs::exists(Path("pkg/aircraft.cfg")));
+  std::vector<std::string> names;  // fs::exists ignores letter case on Windows
+  for (const auto& entry : fs::directory_iterator(Path("pkg")))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"AIRCRAFT.CFG", "Panel"}));
 }
 
 TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
@@ -100,21 +87,6 @@ TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
   EXPECT_FALSE(atomic.Begin(Path("ro.cfg")));
   EXPECT_EQ(temp_.ReadFile("ro.cfg"), "keep");
   EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kRead), platform::Status::kOk);
-}
-
-TEST_F(PlatformTest, AtomicReplacementKeepsModeAndFollowsLinks) {
-  temp_.WriteFile("real.cfg", "old");
-  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-  fs::permissions(Path("real.cfg"), mode);
-  fs::create_symlink(Path("real.cfg"), Path("link.cfg"));
-  platform::AtomicFile atomic;
-  ASSERT_TRUE(atomic.Begin(Path("link.cfg")));
-  ASSERT_TRUE(atomic.Write("new content", 11));
-  ASSERT_TRUE(atomic.Commit(true));
-  EXPECT_TRUE(fs::is_symlink(Path("link.cfg")));
-  EXPECT_EQ(temp_.ReadFile("real.cfg"), "new content");
-  EXPECT_EQ(fs::status(Path("real.cfg")).permissions(), mode);
-  EXPECT_FALSE(temp_.Exists("real.cfg.kvbtmp"));
 }
 
 }  // namespace

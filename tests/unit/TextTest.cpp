@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <limits>
 
 #include "config/Text.h"
 
@@ -21,6 +23,9 @@ TEST(TextTest, AtoFReadsAsStrtod) {
   EXPECT_DOUBLE_EQ(text::AtoF("1,5"), 1.0);
   EXPECT_DOUBLE_EQ(text::AtoF("0x1p3"), 8.0);
   EXPECT_DOUBLE_EQ(text::AtoF("junk"), 0.0);
+  EXPECT_EQ(text::AtoF(" -inf"), -HUGE_VAL);
+  EXPECT_TRUE(std::isnan(text::AtoF(" -nan")) && std::signbit(text::AtoF(" -nan")));
+  EXPECT_TRUE(std::isnan(text::AtoF("nan")) && !std::signbit(text::AtoF("nan")));
 }
 
 TEST(TextTest, FormatDoubleWritesGeneralNotationWithTwoExponentDigits) {
@@ -37,6 +42,10 @@ TEST(TextTest, FormatDoubleWritesGeneralNotationWithTwoExponentDigits) {
       {0.00001, "1e-05"},
       {123456, "123456"},
       {1e100, "1e+100"},
+      {HUGE_VAL, "inf"},
+      {-HUGE_VAL, "-inf"},
+      {std::numeric_limits<double>::quiet_NaN(), "nan"},
+      {-std::numeric_limits<double>::quiet_NaN(), "-nan"},
   };
   for (const Case& c : cases) EXPECT_EQ(text::FormatDouble(c.value), c.expected);
 }
