@@ -10,6 +10,12 @@ kvb_need_packages cmake ninja-build g++ clang libclang-rt-14-dev
 cmake -S tests/fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j2 >/dev/null
 mkdir -p build-fuzz/findings
+# The targets' scratch files, gone after the run even when a target crashed.
+scratch_parent=/dev/shm
+[ -d "$scratch_parent" ] || scratch_parent="${TMPDIR:-/tmp}"
+KVB_FUZZ_SCRATCH=$(mktemp -d -p "$scratch_parent" kvb-fuzz.XXXXXX)
+export KVB_FUZZ_SCRATCH
+trap 'rm -rf "$KVB_FUZZ_SCRATCH"' EXIT
 status=0
 for seeds in tests/fuzz/corpus/*/; do
   target=$(basename "$seeds")

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "config/ConfigReader.h"
 #include "platform/Platform.h"
 
@@ -60,12 +61,7 @@ ConfigReader::Document Reloadable(ConfigReader::Document document) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // A memory file system where there is one: every input writes files.
-  const fs::path scratch =
-      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (scratch / "kvb-fuzz-ini-XXXXXX").string();
-  if (!mkdtemp(&pattern[0])) std::abort();
-  folder = pattern;
+  folder = MakeFuzzScratch("kvb-fuzz-ini");
   file = folder + "/fuzz.ini";
   std::atexit(RemoveFolder);
   return 0;

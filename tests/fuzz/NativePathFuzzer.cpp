@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzScratch.h"
 #include "config/Text.h"
 #include "platform/Platform.h"
 
@@ -55,12 +56,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // A memory file system where there is one: every input writes files.
-  const fs::path scratch =
-      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (scratch / "kvb-fuzz-prefix-XXXXXX").string();
-  if (!mkdtemp(&pattern[0])) std::abort();
-  prefix = pattern;
+  prefix = MakeFuzzScratch("kvb-fuzz-prefix");
   std::atexit(RemovePrefix);
   setenv("WINEPREFIX", prefix.c_str(), 1);
   const fs::path drive = fs::path(prefix) / "dosdevices" / "c:";

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "config/ConfigReader.h"
 #include "config/LineWriter.h"
 #include "config/Text.h"
@@ -43,11 +44,7 @@ void WriteFile(const fs::path& path, const std::string& content) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const fs::path scratch =
-      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (scratch / "kvb-fuzz-package-XXXXXX").string();
-  if (!mkdtemp(&pattern[0])) std::abort();
-  folder = pattern;
+  folder = MakeFuzzScratch("kvb-fuzz-package");
   std::atexit(RemoveFolder);
   // The livery lines would drown the fuzzer's own report.
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();
