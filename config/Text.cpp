@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -73,8 +74,19 @@ int AtoI(const std::string& s) {
   return static_cast<int>(value);
 }
 
-double AtoF(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+double AtoF(const std::string& s) {
+  const double value = std::strtod(s.c_str(), nullptr);
+  if (!std::isnan(value)) return value;
+  // Not every C library keeps the sign of "-nan" as C99 asks.
+  const size_t start = s.find_first_not_of(" \t\n\v\f\r");
+  const bool negative = start != std::string::npos && s[start] == '-';
+  return std::copysign(value, negative ? -1.0 : 1.0);
+}
 
-std::string FormatDouble(double value) { return Format("%g", value); }
+std::string FormatDouble(double value) {
+  // Not every C library writes the sign of a NaN; C99 does.
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+  return Format("%g", value);
+}
 
 }  // namespace text

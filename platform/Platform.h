@@ -33,7 +33,8 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  /// Fails on a folder, and for writing on a read-only file (even as root).
+  /// Fails on a folder or anything else that is not a regular file (a FIFO, a
+  /// device), and for writing on a read-only file (even as root).
   Status Open(const std::string& path, Mode mode);
   bool IsOpen() const { return handle_ != kInvalid; }
   /// Bytes read, 0 at the end of the file, -1 on an error.
@@ -61,7 +62,8 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  /// Fails, touching nothing, when the target is read-only or names a folder.
+  /// Fails, touching nothing, when the target is read-only or is not a regular
+  /// file (a folder, a FIFO, a device).
   bool Begin(const std::string& path);
   bool Write(const char* data, size_t size);
   /// Replaces the target; with `durable`, the data is on the disk first. On any
@@ -150,5 +152,10 @@ void Pause();
 /// Test seam: the n-th write from now on (File::Write, AtomicFile::Write and
 /// AtomicFile::Commit count) fails as a full disk would; 0 turns it off.
 void InjectWriteFault(int n);
+
+/// Test seam: called before every write that InjectWriteFault counts, with its
+/// number since the process started (1 for the first); nullptr turns it off.
+/// Lets a test end the process or change the disk at a chosen write.
+void SetWriteObserver(void (*observer)(long long writeNumber));
 
 }  // namespace platform

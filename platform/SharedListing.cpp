@@ -36,6 +36,8 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
 }
 
 std::atomic<int> writeFaultCountdown{0};
+std::atomic<long long> writeNumber{0};
+std::atomic<void (*)(long long)> writeObserver{nullptr};
 
 }  // namespace
 
@@ -60,9 +62,13 @@ bool ListingLess(const std::string& a, const std::string& b) {
 
 void InjectWriteFault(int n) { writeFaultCountdown.store(n < 0 ? 0 : n); }
 
+void SetWriteObserver(void (*observer)(long long writeNumber)) { writeObserver.store(observer); }
+
 namespace internal {
 
 bool ConsumeWriteFault() {
+  const long long number = writeNumber.fetch_add(1) + 1;
+  if (void (*observer)(long long) = writeObserver.load()) observer(number);
   int current = writeFaultCountdown.load(std::memory_order_relaxed);
   while (current > 0) {
     if (writeFaultCountdown.compare_exchange_weak(current, current - 1)) return current == 1;

@@ -1,94 +1,14 @@
 #include "RunHarness.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace kvbtest {
 
-const char* const kUnset = "\x01unset";
-
-namespace {
-
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
-}
-
-}  // namespace
-
-ScratchFolder::ScratchFolder() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = fs::temp_directory_path() / ("kvbrun-" + std::to_string(random()) +
-                                                            "-" + std::to_string(counter++));
-    std::error_code error;
-    if (fs::create_directory(candidate, error)) {
-      path_ = candidate.string();
-      return;
-    }
-  }
-  throw std::runtime_error("no scratch folder");
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code error;
-  fs::remove_all(path_, error);
-}
-
-RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
-                  const Environment& environment) {
-  const std::string output = workFolder + ".out";
-  const std::string errors = workFolder + ".err";
-  std::string command = "cd " + ShellQuote(workFolder) + " && timeout 120 env -i";
-  for (const auto& [name, value] : environment) {
-    if (value != kUnset) command += " " + ShellQuote(name + "=" + value);
-  }
-  command += " " + ShellQuote(KVBCONFIG_PATH);
-  for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-  command += " </dev/null >" + ShellQuote(output) + " 2>" + ShellQuote(errors);
-
-  RunResult result;
-  result.status = std::system(command.c_str());
-  result.console = ReadBytes(output);
-  result.errors = ReadBytes(errors);
-  std::error_code error;
-  fs::remove(output, error);
-  fs::remove(errors, error);
-  return result;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& content) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
 }
@@ -96,65 +16,21 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 Tree Snapshot(const std::string& root) {
   Tree tree;
   std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(root, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    const fs::path& path = it->path();
-    TreeEntry entry;
-    const fs::file_status status = fs::symlink_status(path);
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    const fs::file_status status = it->symlink_status();
+    TreeEntry& entry = tree[it->path().lexically_relative(root).generic_string()];
     if (fs::is_symlink(status)) {
-      entry.type = 'l';
-      entry.linkTarget = fs::read_symlink(path).string();
+      entry = {'l', "", fs::read_symlink(it->path()).string()};
     } else if (fs::is_directory(status)) {
       entry.type = 'd';
     } else {
-      entry.content = ReadBytes(path.string());
+      entry.content = ReadBytes(it->path().string());
       entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
                                                 fs::perms::others_write)) == fs::perms::none;
     }
-    tree[path.lexically_relative(root).generic_string()] = std::move(entry);
   }
   return tree;
-}
-
-std::string EscapePath(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string escaped;
-  for (unsigned char c : path) {
-    if (c <= ' ' || c >= 0x7F || c == '%') {
-      escaped += '%';
-      escaped += kHex[c >> 4];
-      escaped += kHex[c & 15];
-    } else {
-      escaped += static_cast<char>(c);
-    }
-  }
-  return escaped;
-}
-
-std::string UnescapePath(const std::string& path) {
-  std::string plain;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '%' && i + 2 < path.size()) {
-      plain += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      plain += path[i];
-    }
-  }
-  return plain;
-}
-
-std::string Listing(const Tree& tree, const std::string& root) {
-  std::string listing;
-  for (const auto& [path, entry] : tree) {
-    listing += entry.type;
-    listing += ' ';
-    listing += EscapePath(path);
-    if (entry.type == 'l') listing += " -> " + ReplaceAll(entry.linkTarget, root, "@ROOT@");
-    if (entry.readOnly) listing += " (read-only)";
-    listing += '\n';
-  }
-  return listing;
 }
 
 }  // namespace kvbtest

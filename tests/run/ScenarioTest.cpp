@@ -4,7 +4,7 @@
 // be left exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -19,146 +19,139 @@ namespace {
 
 const fs::path kScenarios = fs::path(KVB_TEST_DATA_DIR) / "run" / "scenarios";
 
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> Lines(const fs::path& file) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
+  std::istringstream in(ReadBytes(file.string()));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
   return lines;
 }
 
-std::vector<std::string> Words(const std::string& line) {
+// Names keep plain ASCII: every byte outside printable ASCII, '%' and ' ' is %XX.
+std::string Escape(const std::string& path) {
+  std::string escaped;
+  for (unsigned char c : path) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%%%02X", c);
+    escaped += c <= ' ' || c >= 0x7F || c == '%' ? hex : std::string(1, c);
+  }
+  return escaped;
+}
+
+std::vector<std::string> Words(const std::string& line, const std::string& root) {
   std::vector<std::string> words;
   std::istringstream in(line);
-  for (std::string word; in >> word;) words.push_back(UnescapePath(word));
+  for (std::string word; in >> word;) {
+    for (size_t at = word.find('%'); at != std::string::npos; at = word.find('%', at + 1))
+      word.replace(at, 3, 1, static_cast<char>(std::stoi(word.substr(at + 1, 2), nullptr, 16)));
+    words.push_back(ReplaceAll(word, "@ROOT@", root));
+  }
   return words;
 }
 
 // Copies a tree of regular files, putting the scratch root in for @ROOT@.
-void CopyInput(const fs::path& from, const fs::path& to, const std::string& root) {
-  for (const auto& entry : fs::recursive_directory_iterator(from)) {
-    const fs::path target = to / entry.path().lexically_relative(from);
-    if (entry.is_directory())
-      fs::create_directories(target);
-    else
-      WriteBytes(target.string(), ReplaceAll(ReadBytes(entry.path().string()), "@ROOT@", root));
-  }
+void CopyInput(const fs::path& from, const std::string& root) {
+  for (const auto& entry : fs::recursive_directory_iterator(from))
+    if (!entry.is_directory())
+      WriteBytes((root / entry.path().lexically_relative(from)).string(),
+                 ReplaceAll(ReadBytes(entry.path().string()), "@ROOT@", root));
 }
 
 // Things git cannot hold: links, empty folders, read-only bits, odd names.
-void ApplySetup(const std::string& script, const fs::path& root) {
+void ApplySetup(const fs::path& script, const fs::path& root) {
   for (const std::string& line : Lines(script)) {
-    const std::vector<std::string> words = Words(line);
-    if (words.empty() || words[0][0] == '#') continue;
-    const std::string& verb = words[0];
-    const fs::path path = root / words.at(1);
-    if (verb == "mkdir") {
+    const std::vector<std::string> w = Words(line, root.string());
+    if (w.empty() || w[0][0] == '#') continue;
+    const fs::path path = root / w.at(1);
+    fs::create_directories(path.parent_path());
+    if (w[0] == "mkdir") {
       fs::create_directories(path);
-    } else if (verb == "link") {
-      const std::string target = ReplaceAll(words.at(2), "@ROOT@", root.string());
-      fs::create_directories(path.parent_path());
-      fs::create_symlink(target, path);
-    } else if (verb == "readonly") {
+    } else if (w[0] == "link") {
+      fs::create_symlink(w.at(2), path);
+    } else if (w[0] == "readonly") {
       fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    } else if (verb == "move") {
-      fs::create_directories((root / words.at(2)).parent_path());
-      fs::rename(path, root / words.at(2));
+    } else if (w[0] == "move") {
+      fs::create_directories((root / w.at(2)).parent_path());
+      fs::rename(path, root / w.at(2));
     } else {
       FAIL() << "unknown setup line: " << line;
     }
   }
 }
 
-std::set<std::string> ExpectedFileNames(const fs::path& folder) {
-  std::set<std::string> names;
-  if (!fs::exists(folder)) return names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file())
-      names.insert(entry.path().lexically_relative(folder).generic_string());
-  return names;
-}
-
 class ScenarioTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScenarioTest, MatchesExpectedFiles) {
-  const fs::path scenario = kScenarios / GetParam();
-  const fs::path expected = scenario / "expected";
-  ScratchFolder scratch;
+  const fs::path scenario = kScenarios / GetParam(), expected = scenario / "expected";
+  if (!kRunsLinuxOnlyScenarios && fs::exists(scenario / "linux_only"))
+    GTEST_SKIP() << ReadBytes((scenario / "linux_only").string());
+  TempDir scratch;
+  ASSERT_TRUE(scratch.Create());
   const std::string root = scratch.Path();
+  for (const std::string& base : Lines(scenario / "base"))
+    if (!base.empty()) CopyInput(fs::path(KVB_SOURCE_DIR) / base, root);
+  if (fs::exists(scenario / "input")) CopyInput(scenario / "input", root);
+  ASSERT_NO_FATAL_FAILURE(ApplySetup(scenario / "setup", root));
 
-  if (fs::exists(scenario / "base"))
-    for (const std::string& base : Lines(ReadBytes((scenario / "base").string())))
-      if (!base.empty()) CopyInput(fs::path(KVB_SOURCE_DIR) / base, root, root);
-  if (fs::exists(scenario / "input")) CopyInput(scenario / "input", root, root);
-  ASSERT_NO_FATAL_FAILURE(ApplySetup(ReadBytes((scenario / "setup").string()), root));
-
-  Environment environment = {
+  std::map<std::string, std::string> environment = {
       {"HOME", root + "/home"}, {"USER", "kvbuser"}, {"APPDATA", root + "/appdata"}};
-  for (const std::string& line : Lines(ReadBytes((scenario / "env").string()))) {
-    if (line.empty()) continue;
+  for (const std::string& line : Lines(scenario / "env")) {
     const size_t equals = line.find('=');
     if (equals == std::string::npos)
-      environment[line] = kUnset;
+      environment.erase(line);
     else
       environment[line.substr(0, equals)] = ReplaceAll(line.substr(equals + 1), "@ROOT@", root);
   }
-  std::vector<std::string> runs = {""};
-  if (fs::exists(scenario / "args")) runs = Lines(ReadBytes((scenario / "args").string()));
-
+  std::vector<std::string> runs =
+      fs::exists(scenario / "args") ? Lines(scenario / "args") : std::vector<std::string>{""};
   const Tree before = Snapshot(root);
   std::string console;
   for (const std::string& run : runs) {
-    const RunResult result = RunTool(root, Words(run), environment);
-    EXPECT_EQ(0, result.status) << "run: " << run;
-    EXPECT_EQ("", result.errors) << "run: " << run;
-    console += "$ kvbconfig" + (run.empty() ? "" : " " + run) + "\n";
-    console += ReplaceAll(result.console, root, "@ROOT@");
+    const RunResult result = RunTool(root, Words(run, root), environment);
+    EXPECT_EQ(0, result.status) << run;
+    EXPECT_EQ("", result.errors) << run;
+    console += "$ kvbconfig" + (run.empty() ? "" : " " + run) + "\n" +
+               ReplaceAll(result.console, root, "@ROOT@");
   }
-  const Tree after = Snapshot(root);
 
-  // Written: new files, and files whose bytes changed.
+  // The listing of the final tree, and the files that are new or changed.
+  std::string listing;
   std::map<std::string, std::string> written;
-  for (const auto& [path, entry] : after) {
-    if (entry.type != 'f') continue;
+  for (const auto& [path, entry] : Snapshot(root)) {
+    listing += entry.type + (" " + Escape(path));
+    if (entry.type == 'l') listing += " -> " + ReplaceAll(entry.linkTarget, root, "@ROOT@");
+    listing += entry.readOnly ? " (read-only)\n" : "\n";
     const auto old = before.find(path);
-    if (old == before.end() || old->second.type != 'f' || old->second.content != entry.content)
-      written[EscapePath(path)] = ReplaceAll(entry.content, root, "@ROOT@");
+    if (entry.type == 'f' &&
+        (old == before.end() || old->second.type != 'f' || old->second.content != entry.content))
+      written["files/" + Escape(path)] = ReplaceAll(entry.content, root, "@ROOT@");
   }
-  const std::string listing = Listing(after, root);
+  written["console.txt"] = console;
+  written["tree.txt"] = listing;
 
   if (const char* regenerate = std::getenv("KVB_REGENERATE"); regenerate && *regenerate == '1') {
     fs::remove_all(expected);
-    WriteBytes((expected / "console.txt").string(), console);
-    WriteBytes((expected / "tree.txt").string(), listing);
-    for (const auto& [name, content] : written)
-      WriteBytes((expected / "files" / name).string(), content);
+    for (const auto& [name, content] : written) WriteBytes((expected / name).string(), content);
     GTEST_SKIP() << "expected files regenerated: review the diff";
   }
-
-  EXPECT_EQ(ReadBytes((expected / "console.txt").string()), console);
-  EXPECT_EQ(ReadBytes((expected / "tree.txt").string()), listing);
-  std::set<std::string> writtenNames;
-  for (const auto& [name, content] : written) {
-    writtenNames.insert(name);
-    EXPECT_EQ(ReadBytes((expected / "files" / name).string()), content) << name;
-  }
-  EXPECT_EQ(ExpectedFileNames(expected / "files"), writtenNames);
+  std::map<std::string, std::string> wanted;
+  for (const auto& entry : fs::recursive_directory_iterator(expected))
+    if (entry.is_regular_file())
+      wanted[entry.path().lexically_relative(expected).generic_string()] =
+          ReadBytes(entry.path().string());
+  for (const auto& [name, content] : written) EXPECT_EQ(wanted[name], content) << name;
+  for (const auto& entry : wanted) EXPECT_EQ(written.count(entry.first), 1u) << entry.first;
 }
 
-std::vector<std::string> ScenarioNames() {
-  std::vector<std::string> names;
+std::set<std::string> ScenarioNames() {
+  std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(kScenarios))
-    if (entry.is_directory()) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
+    if (entry.is_directory()) names.insert(entry.path().filename().string());
   return names;
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ScenarioTest, ::testing::ValuesIn(ScenarioNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           return info.param;
-                         });
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace kvbtest

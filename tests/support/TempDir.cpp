@@ -1,7 +1,8 @@
 #include "TempDir.h"
 
 #include <chrono>
-#include <cstdint>
+#include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -13,54 +14,58 @@ bool TempDir::Create() {
   Remove();
   std::error_code error;
   const fs::path base = fs::temp_directory_path(error);
-  if (error) return false;
-  std::mt19937_64 generator(
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::ostringstream name;
-    name << "kvb-test-" << std::hex << generator();
-    const fs::path candidate = base / name.str();
-    if (fs::create_directory(candidate, error)) {
-      path_ = candidate.string();
-      return true;
-    }
+  std::mt19937_64 random(std::random_device{}() ^
+                         std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; !error && attempt < 100; ++attempt) {
+    const fs::path candidate = base / ("kvb-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate, error)) path_ = candidate.string();
+    if (!path_.empty()) return true;
   }
   return false;
 }
 
 void TempDir::Remove() {
-  if (path_.empty()) return;
-  std::error_code error;
+  std::error_code error, ignored;
   // Windows refuses to delete read-only files, so give write access back first.
   for (fs::recursive_directory_iterator it(path_, error), end; !error && it != end;
-       it.increment(error)) {
-    std::error_code ignored;
+       it.increment(error))
     if (!it->is_symlink(ignored))
       fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-  }
-  fs::remove_all(path_, error);
+  if (!path_.empty()) fs::remove_all(path_, error);
   path_.clear();
 }
 
 std::string TempDir::Join(const std::string& name) const {
-  return (fs::path(path_) / name).string();
-}
-
-bool TempDir::WriteFile(const std::string& name, const std::string& bytes) const {
-  std::ofstream out(Join(name), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
-
-std::string TempDir::ReadFile(const std::string& name) const {
-  std::ifstream in(Join(name), std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return (fs::path(path_) / fs::path(name).make_preferred()).string();
 }
 
 bool TempDir::Exists(const std::string& name) const {
   std::error_code error;
   return fs::exists(fs::symlink_status(Join(name), error));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::error_code error;
+  fs::create_directories(fs::path(path).parent_path(), error);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+ScopedEnvironment::ScopedEnvironment(const std::string& name, const std::string& value)
+    : name_(name) {
+  if (const char* previous = std::getenv(name.c_str())) previous_ = previous;
+  Set(name, value);
+}
+
+void ScopedEnvironment::Set(const std::string& name, const std::string& value) {
+  // putenv keeps the text it is given (and is in both C libraries): keep them all.
+  static std::deque<std::string>* texts = new std::deque<std::string>();
+  putenv(&texts->emplace_back(name + "=" + value)[0]);
 }

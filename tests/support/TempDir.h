@@ -1,8 +1,14 @@
-// A scoped folder for tests that touch the disk: a fresh, uniquely named folder in
-// the system's temporary folder ($TMPDIR or /tmp), removed with all it holds.
+// Scoped helpers for tests: a fresh, uniquely named folder in the system's
+// temporary folder, removed with all it holds (links removed, never followed),
+// and an environment variable set for a scope (empty counts as unset).
 #pragma once
 
 #include <string>
+
+/// The bytes of the file at `path`; "" when it cannot be read.
+std::string ReadBytes(const std::string& path);
+/// Writes `bytes` to `path`, making the folders on the way; false on failure.
+bool WriteBytes(const std::string& path, const std::string& bytes);
 
 class TempDir {
  public:
@@ -11,21 +17,29 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  /// Creates the folder; false when no unique folder could be made.
-  bool Create();
-  /// Removes the folder and everything in it, read-only files included.
-  void Remove();
-
+  bool Create();  // false when no unique folder could be made
+  void Remove();  // read-only files included
   const std::string& Path() const { return path_; }
-  /// The path of `name` inside the folder, with the system's separator.
+  /// `name` (with '/' or the system's separator) inside the folder.
   std::string Join(const std::string& name) const;
-
-  /// Writes `bytes` to `name` in the folder, replacing it; false on failure.
-  bool WriteFile(const std::string& name, const std::string& bytes) const;
-  /// The bytes of `name` in the folder; "" when it cannot be read.
-  std::string ReadFile(const std::string& name) const;
+  bool WriteFile(const std::string& name, const std::string& bytes) const {
+    return WriteBytes(Join(name), bytes);
+  }
+  std::string ReadFile(const std::string& name) const { return ReadBytes(Join(name)); }
   bool Exists(const std::string& name) const;
 
  private:
   std::string path_;
+};
+
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const std::string& name, const std::string& value);
+  ~ScopedEnvironment() { Set(name_, previous_); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  static void Set(const std::string& name, const std::string& value);
+
+ private:
+  std::string name_, previous_;
 };

@@ -1,0 +1,344 @@
+// Windows implementation of the platform layer: the Win32 "A" functions, given
+// the tool's paths unchanged.
+#include "platform/Platform.h"
+#include "platform/PlatformInternal.h"
+
+#include <io.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+// The header's platform::DeleteFile, not the system's A/W macro.
+#undef DeleteFile
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr const char kTemporarySuffix[] = ".kvbtmp";
+
+HANDLE ToHandle(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+bool IsMissingError(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
+}
+
+Status StatusOfLastError() {
+  return IsMissingError(GetLastError()) ? Status::kNotFound : Status::kFailed;
+}
+
+// The attributes of `path`, or INVALID_FILE_ATTRIBUTES with the error kept.
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+bool IsFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsReadOnlyFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// The file a link points to, as a path the A functions take; `path` itself when
+// it is no link or the link cannot be resolved.
+std::string FollowLink(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return path;
+  }
+  HANDLE handle = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return path;
+  char buffer[MAX_PATH + 8];
+  const DWORD length =
+      GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  CloseHandle(handle);
+  if (length == 0 || length >= sizeof buffer) return path;
+  std::string resolved(buffer, length);
+  // "\\?\C:\..." and "\\?\UNC\server\..." back to the forms every call takes.
+  if (resolved.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\\\" + resolved.substr(8);
+  if (resolved.compare(0, 4, "\\\\?\\") == 0) return resolved.substr(4);
+  return resolved;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// File
+
+File::~File() { Close(); }
+
+Status File::Open(const std::string& path, Mode mode) {
+  Close();
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (mode == Mode::kRead) {
+    // A folder cannot be opened this way (no backup semantics): it fails as it should.
+    handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  } else {
+    // Checked first: Wine run as root would let the system write it.
+    if (IsReadOnlyFile(Attributes(path))) return Status::kFailed;
+    handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (handle == INVALID_HANDLE_VALUE) return StatusOfLastError();
+  // Emptied or positioned through the handle: OPEN_ALWAYS keeps the file's own
+  // attributes, where CREATE_ALWAYS refuses a hidden file.
+  bool positioned = true;
+  if (mode == Mode::kWriteTruncate) {
+    positioned = SetEndOfFile(handle) != 0;
+  } else if (mode == Mode::kWriteAppend) {
+    LARGE_INTEGER zero = {};
+    positioned = SetFilePointerEx(handle, zero, nullptr, FILE_END) != 0;
+  }
+  if (!positioned) {
+    CloseHandle(handle);
+    return Status::kFailed;
+  }
+  handle_ = reinterpret_cast<intptr_t>(handle);
+  return Status::kOk;
+}
+
+long long File::Read(char* buffer, size_t size) {
+  if (!IsOpen()) return -1;
+  const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+  DWORD done = 0;
+  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) return -1;
+  return done;
+}
+
+bool File::Write(const char* data, size_t size) {
+  if (!IsOpen()) return false;
+  if (internal::ConsumeWriteFault()) {
+    // A full disk takes part of the data before it refuses the rest.
+    DWORD done = 0;
+    if (size > 1) WriteFile(ToHandle(handle_), data, static_cast<DWORD>(size / 2), &done, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD done = 0;
+    if (!WriteFile(ToHandle(handle_), data, chunk, &done, nullptr) || done == 0) return false;
+    data += done;
+    size -= done;
+  }
+  return true;
+}
+
+bool File::Sync() { return IsOpen() && FlushFileBuffers(ToHandle(handle_)) != 0; }
+
+void File::Close() {
+  if (!IsOpen()) return;
+  CloseHandle(ToHandle(handle_));
+  handle_ = kInvalid;
+}
+
+// ---------------------------------------------------------------------------
+// AtomicFile
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+bool AtomicFile::Begin(const std::string& path) {
+  Abandon();
+  targetNative_ = FollowLink(path);
+  const DWORD attributes = Attributes(targetNative_);
+  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return false;
+  tempNative_ = targetNative_ + kTemporarySuffix;
+  // Never write through something else that happens to carry the temporary name.
+  const DWORD stale = Attributes(tempNative_);
+  if (stale != INVALID_FILE_ATTRIBUTES &&
+      (IsFolder(stale) || IsReadOnlyFile(stale) || !DeleteFileA(tempNative_.c_str()))) {
+    tempNative_.clear();
+    return false;
+  }
+  // The replacement keeps the old file's attributes (hidden, archive...); its
+  // access rights come from the folder, as the old file's did.
+  DWORD keep = FILE_ATTRIBUTE_NORMAL;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    keep = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (keep == 0) keep = FILE_ATTRIBUTE_NORMAL;
+  }
+  HANDLE handle = CreateFileA(tempNative_.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                              keep, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    tempNative_.clear();
+    return false;
+  }
+  file_.handle_ = reinterpret_cast<intptr_t>(handle);
+  failed_ = false;
+  return true;
+}
+
+bool AtomicFile::Write(const char* data, size_t size) {
+  if (tempNative_.empty() || failed_) return false;
+  if (!file_.Write(data, size)) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFile::Commit(bool durable) {
+  if (tempNative_.empty()) return false;
+  bool ok = !failed_ && !internal::ConsumeWriteFault();
+  if (ok && durable) ok = file_.Sync();
+  file_.Close();
+  if (ok) {
+    DWORD flags = MOVEFILE_REPLACE_EXISTING;
+    if (durable) flags |= MOVEFILE_WRITE_THROUGH;
+    ok = MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags) != 0;
+  }
+  if (!ok) {
+    DeleteFileA(tempNative_.c_str());
+    tempNative_.clear();
+    return false;
+  }
+  tempNative_.clear();
+  return true;
+}
+
+void AtomicFile::Abandon() {
+  file_.Close();
+  if (!tempNative_.empty()) DeleteFileA(tempNative_.c_str());
+  tempNative_.clear();
+  failed_ = false;
+}
+
+void RemoveStaleTemporary(const std::string& path) {
+  const std::string temporary = FollowLink(path) + kTemporarySuffix;
+  const DWORD attributes = Attributes(temporary);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) &&
+      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    DeleteFileA(temporary.c_str());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Folders and files
+
+bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+  entries->clear();
+  // The whole folder is listed and filtered here: the system's own matching
+  // also matches short 8.3 names, and its order depends on the file system.
+  const size_t slash = pattern.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  const std::string wildcard = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == ".." || !MatchesWildcard(wildcard, name)) continue;
+    DirEntry entry;
+    entry.name = name;
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries->push_back(entry);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(entries->begin(), entries->end(),
+            [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
+  return !entries->empty();
+}
+
+Status DeleteFile(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfLastError();
+  // A link to a folder is RemoveFolder's job; a link to a file goes, never its target.
+  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return Status::kFailed;
+  return DeleteFileA(path.c_str()) ? Status::kOk : StatusOfLastError();
+}
+
+Status CreateFolder(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return Status::kOk;
+  return GetLastError() == ERROR_PATH_NOT_FOUND ? Status::kNotFound : Status::kFailed;
+}
+
+Status RemoveFolder(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfLastError();
+  if (!IsFolder(attributes)) return Status::kFailed;
+  return RemoveDirectoryA(path.c_str()) ? Status::kOk : StatusOfLastError();
+}
+
+Status CreateEmptyFile(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return Status::kFailed;
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return StatusOfLastError();
+  CloseHandle(handle);
+  return Status::kOk;
+}
+
+bool PathExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string NativePath(const std::string& path) { return path; }
+
+// ---------------------------------------------------------------------------
+// Shell, process and system
+
+std::string SpecialFolderPath(int folderId) {
+  LPITEMIDLIST list = nullptr;
+  if (SHGetSpecialFolderLocation(nullptr, folderId, &list) != S_OK) return "";
+  char buffer[MAX_PATH] = {};
+  const bool found = SHGetPathFromIDListA(list, buffer) == TRUE;
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator))) {
+    allocator->Free(list);
+    allocator->Release();
+  }
+  if (!found) return "";
+  std::string path = buffer;
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+unsigned long CurrentThreadId() { return GetCurrentThreadId(); }
+
+SystemVersion GetSystemVersion() {
+  SystemVersion version;
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (GetVersionExA(&info)) {
+    version.major = static_cast<int>(info.dwMajorVersion);
+    version.minor = static_cast<int>(info.dwMinorVersion);
+    version.build = static_cast<int>(info.dwBuildNumber);
+    version.servicePack = info.szCSDVersion;
+  }
+  return version;
+}
+
+std::string UtcTimeStamp() {
+  const __time64_t now = _time64(nullptr);
+  struct tm parts = {};
+  if (_gmtime64_s(&parts, &now) != 0) return "";
+  char buffer[32];
+  const size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
+  return std::string(buffer, length);
+}
+
+void WriteConsoleLine(const std::string& line) {
+  // Standard output is in text mode: the run-time turns the LF into CR LF.
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void Pause() {
+  std::fflush(stdout);
+  std::system("PAUSE");
+  std::fflush(stdout);
+}
+
+}  // namespace platform

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "settings/Configuration.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+using Values = std::map<std::string, std::string>;
+
+// Reads every value that the settings keep, by member name, accessor or not.
+class ConfigurationProbe {
+  static std::string Text(bool value) { return value ? "1" : "0"; }
+  static std::string Text(int value) { return std::to_string(value); }
+  static std::string Text(const std::string& value) { return value; }
+
+ public:
+  static Values Get(const Configuration& c) {
+    // clang-format off
+#define V(member) {#member, Text(c.member)}
+    return {
+        V(pcFunction_), V(multiontop_), V(master_), V(multiPcPort_), V(useUI_), V(useDataAccess_),
+        V(useSDK_), V(useTraffic_), V(useWeather_), V(useFSD_), V(pcSpeaker_), V(soundCard_),
+        V(antiFlicker_), V(externalApp_), V(fsx_path_), V(prepar3d_path_), V(install_path_),
+        V(sound_), V(closeTS_), V(syncTime_), V(contSyncTime_), V(debug_), V(readOffset_),
+        V(weather_), V(weatherClear_), V(weatherLock_), V(active_), V(refresh_), V(range_),
+        V(sendrate_), V(rcvrate_), V(limittraffic_), V(limittrafficsoft_), V(limittraffichard_),
+        V(chat_), V(chatdelay_), V(chatscroll_), V(chatTime_), V(showhideEnabled_),
+        V(showhideModifier_), V(showhideKey_), V(tcasEnabled_), V(tcasModifier_), V(tcasKey_),
+        V(pushbackEnabled_), V(pushbackModifier_), V(pushbackKey_), V(transponderEnabled_),
+        V(transponderModifier_), V(transponderKey_), V(identEnabled_), V(identModifier_),
+        V(identKey_), V(callsign_), V(pilotName_), V(base_), V(vid_), V(password_), V(hideadmin_),
+        V(host_), V(serverPort_), V(voice_), V(followme_), V(remember_), V(templatePath_),
+        V(template_), V(atcOrder_)};
+    // clang-format on
+#undef V
+  }
+  static int LoadCount() { return Configuration::loadCount_.load(); }
+};
+
+namespace {
+
+Values Parse(const std::string& text) {
+  Values values;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+  return values;
+}
+
+// A test folder stands in for the user's application-data folder; Windows asks
+// the shell instead, which does not look at APPDATA.
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (platform::NativePath("C:\\x") == "C:\\x") GTEST_SKIP() << "the shell decides the folder";
+    ASSERT_TRUE(folder_.Create());
+  }
+  void TearDown() override { Configuration::Release(); }
+
+  TempDir folder_;
+  ScopedEnvironment appData_{"APPDATA", ""};
+};
+
+// Each folder of tests/data/settings holds a zaro.ini and a pilot.cfg for
+// config\ (either may be missing or be a folder) and `expected`: by member, the
+// values that differ from those of the case `defaults`, which lists them all.
+// The expected values are written by hand from the rules, never generated.
+TEST_F(SettingsTest, DataFilesGiveTheExpectedValues) {
+  const fs::path data = fs::path(KVB_TEST_DATA_DIR) / "data" / "settings";
+  const Values defaults = Parse(ReadBytes((data / "defaults" / "expected").string()));
+  for (const auto& entry : fs::directory_iterator(data)) {
+    const std::string expectedFile = (entry.path() / "expected").string();
+    TempDir folder;
+    ASSERT_TRUE(folder.Create());
+    ScopedEnvironment appData("APPDATA", folder.Path());
+    fs::create_directories(folder.Join("VORN/Zaro"));
+    fs::copy(entry.path(), folder.Join("VORN/Zaro/config"), fs::copy_options::recursive);
+    const Values actual = ConfigurationProbe::Get(*Configuration::GetInstance());
+    Configuration::Release();
+
+    Values expected = defaults;
+    for (const auto& [name, value] : Parse(ReadBytes(expectedFile))) expected[name] = value;
+    std::string expectedText, actualText;
+    for (const auto& [name, value] : expected) expectedText += name + "=" + value + "\n";
+    for (const auto& [name, value] : actual) actualText += name + "=" + value + "\n";
+    EXPECT_EQ(expectedText, actualText) << expectedFile;
+  }
+}
+
+TEST(UnmaskPasswordTest, ReadsHexadecimalPairsAgainstTheRepeatingKey) {
+  // As strtol reads each pair, of which the low 8 bits count; an unpaired last
+  // character is ignored, and the sixteenth pair uses the key's first character again.
+  const std::pair<const char*, std::string> cases[] = {
+      // clang-format off
+      {"", ""}, {"1", ""}, {"1017", "AB"}, {"10170", "AB"}, {"1a", "K"}, {"1A", "K"},
+      {"zz17", "QB"}, {"1z", "P"}, {" 1", "P"}, {"-1", "\xae"}, {"0x", "Q"},
+      {"51", std::string(1, '\0')}, {"1014080D0D12150E0F040C00130A1710", "AAAAAAAAAAAAAAAA"}};
+  // clang-format on
+  for (const auto& [masked, plain] : cases)
+    EXPECT_EQ(Configuration::UnmaskPassword(masked), plain) << masked;
+}
+
+TEST_F(SettingsTest, PathsAreFormedFromTheApplicationDataFolder) {
+  const std::string wineRoaming = folder_.Join("drive_c/users/tester/AppData/Roaming");
+  fs::create_directories(wineRoaming);
+  ScopedEnvironment winePrefix("WINEPREFIX", folder_.Path());
+  ScopedEnvironment user("USER", "tester");
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\Users\\A\\AppData\\Roaming", "C:\\Users\\A\\AppData\\Roaming\\VORN\\Zaro"},
+      {"C:\\Users\\A\\AppData\\Roaming\\", "C:\\Users\\A\\AppData\\Roaming\\VORN\\Zaro"},
+      {"/home/a/roaming/", "/home/a/roaming\\VORN\\Zaro"},
+      {"", wineRoaming + "\\VORN\\Zaro"}};  // unset: Wine's folder for the user
+  for (const auto& [appDataPath, userData] : cases) {
+    ScopedEnvironment appData("APPDATA", appDataPath);
+    const Configuration* configuration = Configuration::GetInstance();
+    EXPECT_EQ(configuration->GetUserDataPath(), userData) << appDataPath;
+    EXPECT_EQ(configuration->GetSettingsFilePath(), userData + "\\config\\zaro.ini");
+    EXPECT_EQ(configuration->GetPilotFilePath(), userData + "\\config\\pilot.cfg");
+    Configuration::Release();
+  }
+  // Nothing found at all: the folder is looked for from the root; without a
+  // home or a user name too.
+  ScopedEnvironment missingPrefix("WINEPREFIX", folder_.Join("missing"));
+  EXPECT_EQ(Configuration::GetInstance()->GetSettingsFilePath(), "\\VORN\\Zaro\\config\\zaro.ini");
+  Configuration::Release();
+  ScopedEnvironment noPrefix("WINEPREFIX", ""), home("HOME", ""), noUser("USER", "");
+  const std::string& userData = Configuration::GetInstance()->GetUserDataPath();
+  EXPECT_EQ(userData.substr(userData.size() - 10), "\\VORN\\Zaro");
+}
+
+TEST_F(SettingsTest, ThreadsShareOneLoadUntilRelease) {
+  ScopedEnvironment appData("APPDATA", folder_.Path());
+  ASSERT_TRUE(folder_.WriteFile("VORN/Zaro/config/zaro.ini", "[INSTALL]\nPath=C:\\One\n"));
+  const int loads = ConfigurationProbe::LoadCount();
+  std::atomic<bool> go{false};
+  std::vector<Configuration*> seen(8, nullptr);
+  std::vector<std::thread> threads;
+  for (Configuration*& slot : seen)
+    threads.emplace_back([&go, &slot] {
+      while (!go.load()) std::this_thread::yield();
+      slot = Configuration::GetInstance();
+    });
+  go = true;
+  for (std::thread& thread : threads) thread.join();
+  ASSERT_TRUE(folder_.WriteFile("VORN/Zaro/config/zaro.ini", "[INSTALL]\nPath=C:\\Two\n"));
+  for (Configuration* configuration : seen) ASSERT_EQ(configuration, Configuration::GetInstance());
+  EXPECT_EQ(seen[0]->GetInstallPath(), "C:\\One");
+  EXPECT_EQ(ConfigurationProbe::LoadCount(), loads + 1);
+
+  Configuration::Release();
+  Configuration::Release();  // nothing left to release
+  EXPECT_EQ(Configuration::GetInstance()->GetInstallPath(), "C:\\Two");
+  EXPECT_EQ(ConfigurationProbe::LoadCount(), loads + 2);
+}
+
+}  // namespace
