@@ -85,7 +85,7 @@ std::vector<std::string> ListFolders(const fs::path& folder, const char* prefix)
 
 /// Reads a whole file into `buffer`; the floor never looks at the bytes.
 size_t ReadFile(const fs::path& path, std::vector<char>& buffer) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.string().c_str(), "rb");
   if (!file) return 0;
   size_t total = 0;
   for (;;) {
@@ -105,7 +105,7 @@ const char* Filler(size_t size) {
 }
 
 void WriteFile(const fs::path& path, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
   if (!file) Fail("cannot write " + path.string());
   std::setvbuf(file, nullptr, _IONBF, 0);  // one write call
   std::fwrite(Filler(size), 1, size, file);
@@ -203,7 +203,7 @@ int Run(const Paths& paths, const fs::path& manifestPath, bool hidden) {
     if (!std::getline(manifest, line) || line.compare(0, 4, "sim ") != 0) Fail("bad manifest");
     const size_t simulatorBytes = std::stoul(line.substr(4));
 
-    std::FILE* database = std::fopen(paths.Database().c_str(), "wb");
+    std::FILE* database = std::fopen(paths.Database().string().c_str(), "wb");
     if (!database) Fail("cannot write " + paths.Database().string());
     const fs::path library = paths.Library(sim);
     for (const std::string& package : ListFolders(library, "VORN_")) {
