@@ -11,7 +11,7 @@
 class LineReader {
  public:
   LineReader() = default;
-  virtual ~LineReader() = default;
+  virtual ~LineReader();  // hands its block to the next reader
 
   /// False when the file cannot be opened for reading (missing, a folder, ...).
   bool Open(const std::string& path);
