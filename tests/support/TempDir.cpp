@@ -58,6 +58,24 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
+std::vector<std::vector<std::string>> ReadTable(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(ReadBytes(std::string(KVB_TEST_DATA_DIR) + "/data/" + name));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    rows.emplace_back(1);
+    for (size_t at = 0; at < line.size(); ++at) {
+      if (line[at] == '|')
+        rows.back().emplace_back();
+      else if (line[at] == '%' && at + 2 < line.size())
+        rows.back().back() += static_cast<char>(std::stoi(line.substr((at += 2) - 1, 2), 0, 16));
+      else
+        rows.back().back() += line[at];
+    }
+  }
+  return rows;
+}
+
 ScopedEnvironment::ScopedEnvironment(const std::string& name, const std::string& value)
     : name_(name) {
   if (const char* previous = std::getenv(name.c_str())) previous_ = previous;

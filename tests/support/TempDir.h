@@ -1,14 +1,19 @@
 // Scoped helpers for tests: a fresh, uniquely named folder in the system's
 // temporary folder, removed with all it holds (links removed, never followed),
-// and an environment variable set for a scope (empty counts as unset).
+// an environment variable set for a scope (empty counts as unset), and the case
+// tables under tests/data.
 #pragma once
 
 #include <string>
+#include <vector>
 
 /// The bytes of the file at `path`; "" when it cannot be read.
 std::string ReadBytes(const std::string& path);
 /// Writes `bytes` to `path`, making the folders on the way; false on failure.
 bool WriteBytes(const std::string& path, const std::string& bytes);
+/// The rows of tests/data/`name`: fields split at '|', "%XX" for any byte;
+/// blank lines and lines starting with '#' are left out.
+std::vector<std::vector<std::string>> ReadTable(const std::string& name);
 
 class TempDir {
  public:

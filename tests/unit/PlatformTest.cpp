@@ -11,30 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(WildcardTest, MatchesAsWin32Does) {
-  struct Case {
-    const char *pattern, *name;
-    bool matches;
-  } cases[] = {
-      // clang-format off
-      {"texture.*", "texture", true}, {"texture.*", "Texture.B", true},
-      {"texture.*", "texture.a.b", true}, {"texture.*", "textures", false},
-      {"texture.*", "texture_old", false}, {"texture.*", "texture.", true},
-      {"VORN_*.*", "vorn_a320", true}, {"VORN_*.*", "VORN_x.y", true},
-      {"VORN_*.*", "XVORN_A320", false}, {"VORN_*.*", "VORN", false},
-      {"*.*", "anything", true}, {"*.*", ".hidden", true}, {"a?c", "abc", true},
-      {"a?c", "ac", false}, {"*", "", true}, {"a*b*c", "aXXbYYbZZc", true},
-      {"a*b*c", "aXXbYYbZZ", false}, {"**", "x", true},
-      {"\xe9*", "\xc9x", false},  // only ASCII letters fold
-      // clang-format on
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(platform::MatchesWildcard(c.pattern, c.name), c.matches)
-        << c.pattern << " " << c.name;
-  // Many stars against a long name must not take exponential time.
-  EXPECT_FALSE(platform::MatchesWildcard(std::string(50, '*') + "a*b", std::string(20000, 'a')));
-}
-
 TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
   for (const char* name : {"textureX", "texture_old", "Texture.B", "textures", "texture.1"})
     fs::create_directories(Path(std::string("pkg/") + name));

@@ -96,19 +96,6 @@ TEST_F(SettingsTest, DataFilesGiveTheExpectedValues) {
   }
 }
 
-TEST(UnmaskPasswordTest, ReadsHexadecimalPairsAgainstTheRepeatingKey) {
-  // As strtol reads each pair, of which the low 8 bits count; an unpaired last
-  // character is ignored, and the sixteenth pair uses the key's first character again.
-  const std::pair<const char*, std::string> cases[] = {
-      // clang-format off
-      {"", ""}, {"1", ""}, {"1017", "AB"}, {"10170", "AB"}, {"1a", "K"}, {"1A", "K"},
-      {"zz17", "QB"}, {"1z", "P"}, {" 1", "P"}, {"-1", "\xae"}, {"0x", "Q"},
-      {"51", std::string(1, '\0')}, {"1014080D0D12150E0F040C00130A1710", "AAAAAAAAAAAAAAAA"}};
-  // clang-format on
-  for (const auto& [masked, plain] : cases)
-    EXPECT_EQ(Configuration::UnmaskPassword(masked), plain) << masked;
-}
-
 TEST_F(SettingsTest, PathsAreFormedFromTheApplicationDataFolder) {
   const std::string wineRoaming = folder_.Join("drive_c/users/tester/AppData/Roaming");
   fs::create_directories(wineRoaming);
