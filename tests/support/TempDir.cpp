@@ -8,6 +8,8 @@
 #include <random>
 #include <sstream>
 
+#include "platform/Platform.h"
+
 namespace fs = std::filesystem;
 
 bool TempDir::Create() {
@@ -43,6 +45,8 @@ bool TempDir::Exists(const std::string& name) const {
   std::error_code error;
   return fs::exists(fs::symlink_status(Join(name), error));
 }
+
+void TempDirTest::TearDown() { platform::InjectWriteFault(0); }
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,8 @@
 // tables under tests/data.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -35,6 +37,16 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+/// A test with a fresh folder of its own; an injected write fault ends with it.
+class TempDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_.Create()); }
+  void TearDown() override;
+  std::string Path(const std::string& relative) const { return temp_.Join(relative); }
+
+  TempDir temp_;
 };
 
 class ScopedEnvironment {

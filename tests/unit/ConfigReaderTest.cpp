@@ -24,61 +24,44 @@ std::string Dump(const ConfigReader::Document& document) {
   return dump;
 }
 
-class ConfigReaderTest : public ::testing::Test {
+class ConfigReaderTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(temp_.Create());
-    path_ = temp_.Join("test.cfg");
-  }
-  void TearDown() override { platform::InjectWriteFault(0); }
   std::string LoadDump(const std::string& bytes) {
     EXPECT_TRUE(temp_.WriteFile("test.cfg", bytes));
     ConfigReader reader;
-    reader.Open(path_, false);
+    reader.Open(Path("test.cfg"), false);
     EXPECT_TRUE(reader.IsLoaded());
     return Dump(reader.GetDocument());
   }
-
-  TempDir temp_;
-  std::string path_;
 };
 
-// Each tests/data/ini/NAME.ini is loaded and NAME.expected holds the dump of the
-// document. NAME.get lists lookups ("section key default" per line): their
-// results as text, integer, boolean and double follow, then the document again.
-// With NAME.set (lines: section, key, value) the store opens writable and sets
-// that value instead, and NAME.expected holds the bytes that the store saved and
-// the dump of their reload. KVB_REGENERATE=1 rewrites the expected files.
+// Each tests/data/ini/NAME.ini against NAME.expected (see the README there).
 TEST_F(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
   const fs::path data = fs::path(KVB_TEST_DATA_DIR) / "data" / "ini";
   const char* regenerate = std::getenv("KVB_REGENERATE");
   for (const auto& entry : fs::directory_iterator(data)) {
     if (entry.path().extension() != ".ini") continue;
-    const std::string base = (data / entry.path().stem()).string(),
-                      input = ReadBytes(entry.path().string()), set = ReadBytes(base + ".set");
-    std::string outcome = LoadDump(input);
-    const std::string get = ReadBytes(base + ".get");
-    std::istringstream lookups(get);
+    const std::string base = (data / entry.path().stem()).string(), get = ReadBytes(base + ".get");
+    std::string outcome = LoadDump(ReadBytes(entry.path().string())), section, key, value;
+    std::istringstream lookups(get), set(ReadBytes(base + ".set"));
     ConfigReader reader;
-    reader.Open(path_, false);
-    for (std::string section, key, text; lookups >> section >> key >> text;) {
-      const double value = std::stod(text);
+    reader.Open(Path("test.cfg"), false);
+    for (std::string text; lookups >> section >> key >> text;) {
+      const double number = std::stod(text);
       char line[512];
       std::snprintf(line, sizeof line, "[%s] %s (%s): \"%s\" %d %d %.17g\n", section.c_str(),
                     key.c_str(), text.c_str(), reader.GetString(section, key, text).c_str(),
-                    reader.GetInt(section, key, static_cast<int>(value)),
-                    reader.GetBool(section, key, value != 0),
-                    reader.GetDouble(section, key, value));
+                    reader.GetInt(section, key, static_cast<int>(number)),
+                    reader.GetBool(section, key, number != 0),
+                    reader.GetDouble(section, key, number));
       outcome += line;
     }
     if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader.GetDocument());
-    if (!set.empty()) {
-      const size_t key = set.find('\n') + 1, value = set.find('\n', key) + 1;
+    if (std::getline(set, section) && std::getline(set, key) && std::getline(set, value)) {
       {
-        ConfigReader reader;
-        reader.Open(path_, true);
-        reader.SetString(set.substr(0, key - 1), set.substr(key, value - key - 1),
-                         set.substr(value, set.find('\n', value) - value));
+        ConfigReader writer;
+        writer.Open(Path("test.cfg"), true);
+        writer.SetString(section, key, value);
       }
       EXPECT_FALSE(temp_.Exists("test.cfg.kvbtmp")) << base;
       outcome = temp_.ReadFile("test.cfg");
@@ -98,7 +81,7 @@ TEST_F(ConfigReaderTest, FileIsLeftAloneWhenTheDocumentMayNotBeWritten) {
     ASSERT_TRUE(temp_.WriteFile("test.cfg.kvbtmp", "half"));  // a writable open removes it
     {
       ConfigReader reader;
-      reader.Open(path_, writable);
+      reader.Open(Path("test.cfg"), writable);
       if (!writable) reader.SetString("S", "k", "v");
     }
     EXPECT_EQ(temp_.ReadFile("test.cfg"), original) << writable;
@@ -107,7 +90,7 @@ TEST_F(ConfigReaderTest, FileIsLeftAloneWhenTheDocumentMayNotBeWritten) {
   // A store never creates its file nor reads a folder, not even after an
   // earlier file of its own loaded.
   ConfigReader reader;
-  reader.Open(path_, true);
+  reader.Open(Path("test.cfg"), true);
   reader.SetString("S", "k", "v");
   for (const std::string& other : {temp_.Join("missing.cfg"), temp_.Path()}) {
     reader.Open(other, true);
@@ -126,7 +109,7 @@ TEST_F(ConfigReaderTest, FailedSaveLeavesTheOriginalWhole) {
   for (int n = 1; n <= 3; ++n) {
     ASSERT_TRUE(temp_.WriteFile("test.cfg", original));
     ConfigReader reader;
-    reader.Open(path_, true);
+    reader.Open(Path("test.cfg"), true);
     reader.SetString("S", "k", "v");
     platform::InjectWriteFault(n);
     reader.Save();

@@ -11,12 +11,7 @@ using namespace std::string_literals;
 
 namespace {
 
-class LineFileTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(temp_.Create()); }
-  void TearDown() override { platform::InjectWriteFault(0); }
-  TempDir temp_;
-};
+using LineFileTest = TempDirTest;
 
 TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
   const std::string block(65535, 'x');  // the CR ends one read block, the LF starts the next
@@ -34,30 +29,27 @@ TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
   for (const auto& [input, expected] : cases) {
     ASSERT_TRUE(temp_.WriteFile("f.txt", input));
     LineReader reader;
-    ASSERT_TRUE(reader.Open(temp_.Join("f.txt")));
+    ASSERT_TRUE(reader.Open(Path("f.txt")));
     std::vector<std::string> lines;
     for (std::string line; reader.ReadLine(&line);) lines.push_back(line);
-    EXPECT_TRUE(lines == expected) << input.substr(0, 20);
-    EXPECT_FALSE(reader.Failed());
+    EXPECT_TRUE(lines == expected && !reader.Failed()) << input.substr(0, 20);
   }
   LineReader reader;
-  EXPECT_FALSE(reader.Open(temp_.Join("missing.txt")) || reader.Open(temp_.Path()));
+  EXPECT_FALSE(reader.Open(Path("missing.txt")) || reader.Open(temp_.Path()));
 }
 
 TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
   {
     LineWriter writer;
-    ASSERT_TRUE(writer.Open(temp_.Join("f.txt"), platform::File::Mode::kWriteTruncate));
+    ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteTruncate));
     writer.WriteLine("a");
     writer.Write("b\r\n");
     writer.WriteLine("");
     writer.Flush();
     writer.WriteLine("c");
   }  // the destructor flushes
-  EXPECT_EQ(temp_.ReadFile("f.txt"), "a\r\nb\r\n\r\nc\r\n");
-
   LineWriter writer;
-  ASSERT_TRUE(writer.Open(temp_.Join("f.txt"), platform::File::Mode::kWriteAppend));
+  ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteAppend));
   writer.WriteLine("d");
   writer.Flush();
   platform::InjectWriteFault(1);

@@ -4,11 +4,13 @@
 #include <filesystem>
 
 #include "platform/Platform.h"
-#include "unit/PlatformTestFixture.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using PlatformTest = TempDirTest;
 
 TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
   temp_.WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");

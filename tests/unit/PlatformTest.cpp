@@ -5,11 +5,13 @@
 #include <filesystem>
 
 #include "platform/Platform.h"
-#include "unit/PlatformTestFixture.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using PlatformTest = TempDirTest;
 
 TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
   for (const char* name : {"textureX", "texture_old", "Texture.B", "textures", "texture.1"})
