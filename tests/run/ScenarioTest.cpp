@@ -19,6 +19,34 @@ namespace {
 
 const fs::path kScenarios = fs::path(KVB_TEST_DATA_DIR) / "run" / "scenarios";
 
+struct TreeEntry {
+  char type = 'f';  // 'd' folder, 'f' file, 'l' link (never followed)
+  std::string content, linkTarget;
+  bool readOnly = false;
+};
+/// Relative paths with '/' (raw bytes) to entries, in byte order.
+using Tree = std::map<std::string, TreeEntry>;
+
+Tree Snapshot(const std::string& root) {
+  Tree tree;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    const fs::file_status status = it->symlink_status();
+    TreeEntry& entry = tree[it->path().lexically_relative(root).generic_string()];
+    if (fs::is_symlink(status)) {
+      entry = {'l', "", fs::read_symlink(it->path()).string()};
+    } else if (fs::is_directory(status)) {
+      entry.type = 'd';
+    } else {
+      entry.content = ReadBytes(it->path().string());
+      entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
+                                                fs::perms::others_write)) == fs::perms::none;
+    }
+  }
+  return tree;
+}
+
 std::vector<std::string> Lines(const fs::path& file) {
   std::vector<std::string> lines;
   std::istringstream in(ReadBytes(file.string()));
@@ -41,11 +69,7 @@ std::string Escape(const std::string& path) {
 std::vector<std::string> Words(const std::string& line, const std::string& root) {
   std::vector<std::string> words;
   std::istringstream in(line);
-  for (std::string word; in >> word;) {
-    for (size_t at = word.find('%'); at != std::string::npos; at = word.find('%', at + 1))
-      word.replace(at, 3, 1, static_cast<char>(std::stoi(word.substr(at + 1, 2), nullptr, 16)));
-    words.push_back(ReplaceAll(word, "@ROOT@", root));
-  }
+  for (std::string word; in >> word;) words.push_back(ReplaceAll(Unescape(word), "@ROOT@", root));
   return words;
 }
 

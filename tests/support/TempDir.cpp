@@ -62,19 +62,31 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
+       at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string bytes;
+  for (size_t at = 0; at < text.size(); ++at)
+    bytes += text[at] == '%' && at + 2 < text.size()
+                 ? static_cast<char>(std::stoi(text.substr((at += 2) - 1, 2), nullptr, 16))
+                 : text[at];
+  return bytes;
+}
+
 std::vector<std::vector<std::string>> ReadTable(const std::string& name) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(ReadBytes(std::string(KVB_TEST_DATA_DIR) + "/data/" + name));
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
-    rows.emplace_back(1);
-    for (size_t at = 0; at < line.size(); ++at) {
-      if (line[at] == '|')
-        rows.back().emplace_back();
-      else if (line[at] == '%' && at + 2 < line.size())
-        rows.back().back() += static_cast<char>(std::stoi(line.substr((at += 2) - 1, 2), 0, 16));
-      else
-        rows.back().back() += line[at];
+    rows.emplace_back();
+    for (size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+      end = line.find('|', at);
+      rows.back().push_back(Unescape(line.substr(at, end - at)));
     }
   }
   return rows;

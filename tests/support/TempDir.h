@@ -13,6 +13,9 @@
 std::string ReadBytes(const std::string& path);
 /// Writes `bytes` to `path`, making the folders on the way; false on failure.
 bool WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+/// `text` with "%XX" (two hexadecimal digits) replaced by that byte.
+std::string Unescape(const std::string& text);
 /// The rows of tests/data/`name`: fields split at '|', "%XX" for any byte;
 /// blank lines and lines starting with '#' are left out.
 std::vector<std::vector<std::string>> ReadTable(const std::string& name);
