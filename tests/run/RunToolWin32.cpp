@@ -3,6 +3,7 @@
 // shell, not APPDATA: the run's APPDATA folder is copied into the user's real
 // roaming folder before the run and back after it, and the roaming folder is
 // cleared around every run.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -18,25 +19,26 @@ const bool kRunsLinuxOnlyScenarios = false;
 
 namespace {
 
+const fs::perms kWritable =
+    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
 // The system's own folder inside the roaming folder, never touched.
 const fs::path kSystemFolder = fs::path("Microsoft") / "Windows";
 
-bool IsReadOnly(const fs::path& path) {
+// Everything under `folder`, parents first; `skip` is listed but not entered.
+std::vector<fs::path> Entries(const fs::path& folder, const fs::path& skip) {
+  std::vector<fs::path> entries;
   std::error_code error;
-  const fs::perms writable =
-      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  return (fs::status(path, error).permissions() & writable) == fs::perms::none;
+  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->path() == skip) it.disable_recursion_pending();
+    entries.push_back(it->path());
+  }
+  return entries;
 }
 
 // Everything inside `folder` but `keep` and the folders that hold it.
 void RemoveContent(const fs::path& folder, const fs::path& keep) {
-  std::error_code error;
-  std::vector<fs::path> entries;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->path() == keep) it.disable_recursion_pending();
-    entries.push_back(it->path());
-  }
+  const std::vector<fs::path> entries = Entries(folder, keep);
   for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
     const fs::path relative = keep.lexically_relative(*entry);
     if (!relative.empty() && *relative.begin() != "..") continue;  // `keep` or a parent
@@ -50,24 +52,17 @@ void RemoveContent(const fs::path& folder, const fs::path& keep) {
 // and the folders in `notCreated` (relative to `from`) themselves.
 void CopyContent(const fs::path& from, const fs::path& to, const fs::path& skip,
                  const std::set<fs::path>& notCreated) {
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(from, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->path() == skip) {
-      it.disable_recursion_pending();
+  for (const fs::path& entry : Entries(from, skip)) {
+    const fs::path relative = entry.lexically_relative(from);
+    std::error_code ignored;
+    if (entry == skip) continue;
+    if (fs::is_directory(entry, ignored)) {
+      if (!notCreated.count(relative)) fs::create_directories(to / relative, ignored);
       continue;
     }
-    const fs::path relative = it->path().lexically_relative(from), target = to / relative;
-    std::error_code ignored;
-    if (it->is_directory(ignored)) {
-      if (!notCreated.count(relative)) fs::create_directories(target, ignored);
-    } else {
-      fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, ignored);
-      if (IsReadOnly(it->path()))
-        fs::permissions(target,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove, ignored);
-    }
+    fs::copy_file(entry, to / relative, fs::copy_options::overwrite_existing, ignored);
+    if ((fs::status(entry, ignored).permissions() & kWritable) == fs::perms::none)
+      fs::permissions(to / relative, kWritable, fs::perm_options::remove, ignored);
   }
 }
 
@@ -81,8 +76,7 @@ std::string AsLinuxConsole(const std::string& raw) {
   std::string lines;
   for (size_t at = 0; at < raw.size();) {
     if (raw.compare(at, kPrompt.size(), kPrompt) == 0) {
-      at += kPrompt.size();
-      while (at < raw.size() && (raw[at] == '.' || raw[at] == ' ')) ++at;
+      at = std::min(raw.size(), raw.find_first_not_of(". ", at + kPrompt.size()));
       if (raw.compare(at, 2, "\r\n") == 0) at += 2;
       lines += kPrompt + " . . . \n";
       continue;

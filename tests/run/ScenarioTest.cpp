@@ -19,29 +19,37 @@ namespace {
 
 const fs::path kScenarios = fs::path(KVB_TEST_DATA_DIR) / "run" / "scenarios";
 
-struct TreeEntry {
-  char type = 'f';  // 'd' folder, 'f' file, 'l' link (never followed)
-  std::string content, linkTarget;
-  bool readOnly = false;
-};
-/// Relative paths with '/' (raw bytes) to entries, in byte order.
-using Tree = std::map<std::string, TreeEntry>;
+// Names keep plain ASCII: every byte outside printable ASCII, '%' and ' ' is %XX.
+std::string Escape(const std::string& path) {
+  std::string escaped;
+  for (unsigned char c : path) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%%%02X", c);
+    escaped += c <= ' ' || c >= 0x7F || c == '%' ? hex : std::string(1, c);
+  }
+  return escaped;
+}
 
-Tree Snapshot(const std::string& root) {
-  Tree tree;
+// Every entry under `root` by relative path ('/', raw bytes, byte order): its
+// line of tree.txt and, for a file, its bytes. Links are never followed.
+std::map<std::string, std::pair<std::string, std::string>> Snapshot(const std::string& root) {
+  std::map<std::string, std::pair<std::string, std::string>> tree;
   std::error_code error;
   for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
        it.increment(error)) {
     const fs::file_status status = it->symlink_status();
-    TreeEntry& entry = tree[it->path().lexically_relative(root).generic_string()];
+    const std::string path = it->path().lexically_relative(root).generic_string();
+    auto& [line, content] = tree[path];
     if (fs::is_symlink(status)) {
-      entry = {'l', "", fs::read_symlink(it->path()).string()};
+      line = "l " + Escape(path) + " -> " + fs::read_symlink(it->path()).string();
     } else if (fs::is_directory(status)) {
-      entry.type = 'd';
+      line = "d " + Escape(path);
     } else {
-      entry.content = ReadBytes(it->path().string());
-      entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
-                                                fs::perms::others_write)) == fs::perms::none;
+      const fs::perms writable =
+          fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+      line = "f " + Escape(path) +
+             ((status.permissions() & writable) == fs::perms::none ? " (read-only)" : "");
+      content = ReadBytes(it->path().string());
     }
   }
   return tree;
@@ -53,17 +61,6 @@ std::vector<std::string> Lines(const fs::path& file) {
   for (std::string line; std::getline(in, line);)
     lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
   return lines;
-}
-
-// Names keep plain ASCII: every byte outside printable ASCII, '%' and ' ' is %XX.
-std::string Escape(const std::string& path) {
-  std::string escaped;
-  for (unsigned char c : path) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%%%02X", c);
-    escaped += c <= ' ' || c >= 0x7F || c == '%' ? hex : std::string(1, c);
-  }
-  return escaped;
 }
 
 std::vector<std::string> Words(const std::string& line, const std::string& root) {
@@ -128,7 +125,7 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   }
   std::vector<std::string> runs =
       fs::exists(scenario / "args") ? Lines(scenario / "args") : std::vector<std::string>{""};
-  const Tree before = Snapshot(root);
+  const auto before = Snapshot(root);
   std::string console;
   for (const std::string& run : runs) {
     const RunResult result = RunTool(root, Words(run, root), environment);
@@ -142,13 +139,11 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   std::string listing;
   std::map<std::string, std::string> written;
   for (const auto& [path, entry] : Snapshot(root)) {
-    listing += entry.type + (" " + Escape(path));
-    if (entry.type == 'l') listing += " -> " + ReplaceAll(entry.linkTarget, root, "@ROOT@");
-    listing += entry.readOnly ? " (read-only)\n" : "\n";
+    listing += ReplaceAll(entry.first, root, "@ROOT@") + "\n";
     const auto old = before.find(path);
-    if (entry.type == 'f' &&
-        (old == before.end() || old->second.type != 'f' || old->second.content != entry.content))
-      written["files/" + Escape(path)] = ReplaceAll(entry.content, root, "@ROOT@");
+    if (entry.first[0] == 'f' &&
+        (old == before.end() || old->second.first[0] != 'f' || old->second.second != entry.second))
+      written["files/" + Escape(path)] = ReplaceAll(entry.second, root, "@ROOT@");
   }
   written["console.txt"] = console;
   written["tree.txt"] = listing;

@@ -52,19 +52,4 @@ TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   EXPECT_EQ(names, (std::vector<std::string>{"AIRCRAFT.CFG", "Panel"}));
 }
 
-TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
-  temp_.WriteFile("ro.cfg", "keep");
-  fs::permissions(Path("ro.cfg"),
-                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  platform::File file;
-  for (auto mode : {platform::File::Mode::kWriteTruncate, platform::File::Mode::kWriteAppend})
-    EXPECT_EQ(file.Open(Path("ro.cfg"), mode), platform::Status::kFailed);
-  EXPECT_EQ(platform::DeleteFile(Path("ro.cfg")), platform::Status::kFailed);
-  EXPECT_EQ(platform::CreateEmptyFile(Path("ro.cfg")), platform::Status::kFailed);
-  platform::AtomicFile atomic;
-  EXPECT_FALSE(atomic.Begin(Path("ro.cfg")));
-  EXPECT_EQ(temp_.ReadFile("ro.cfg"), "keep");
-  EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kRead), platform::Status::kOk);
-}
-
 }  // namespace
