@@ -1,11 +1,6 @@
 // A library of many packages and liveries, made by the test, with names whose
 // listing order differs from their creation order. Every console line, every
 // database record and the sections of every aircraft.cfg are predicted here.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <sstream>
 
 #include "RunHarness.h"
 

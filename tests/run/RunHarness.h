@@ -2,10 +2,6 @@
 // nothing but the given environment, no standard input, output captured.
 #pragma once
 
-#include <map>
-#include <string>
-#include <vector>
-
 #include "support/TempDir.h"
 
 namespace kvbtest {

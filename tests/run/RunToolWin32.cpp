@@ -3,15 +3,9 @@
 // shell, not APPDATA: the run's APPDATA folder is copied into the user's real
 // roaming folder before the run and back after it, and the roaming folder is
 // cleared around every run.
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
 
 #include "RunHarness.h"
 #include "platform/Platform.h"
-
-namespace fs = std::filesystem;
 
 namespace kvbtest {
 

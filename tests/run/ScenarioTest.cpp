@@ -2,17 +2,8 @@
 // scenario (see README there). The run's console output and every file that it
 // wrote must equal the expected files byte for byte, and every other file must
 // be left exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
-#include <sstream>
 
 #include "RunHarness.h"
-
-namespace fs = std::filesystem;
 
 namespace kvbtest {
 namespace {

@@ -1,16 +1,11 @@
 #include "TempDir.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "platform/Platform.h"
-
-namespace fs = std::filesystem;
 
 bool TempDir::Create() {
   Remove();

@@ -1,13 +1,22 @@
 // Scoped helpers for tests: a fresh, uniquely named folder in the system's
 // temporary folder, removed with all it holds (links removed, never followed),
 // an environment variable set for a scope (empty counts as unset), and the case
-// tables under tests/data.
+// tables under tests/data. Brings what every test needs.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 /// The bytes of the file at `path`; "" when it cannot be read.
 std::string ReadBytes(const std::string& path);

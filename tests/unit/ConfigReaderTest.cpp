@@ -1,16 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <string>
-
 #include "config/ConfigReader.h"
 #include "platform/Platform.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -1,20 +1,13 @@
-#include <gtest/gtest.h>
-
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <regex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "diag/ActiveDebugLogger.h"
 #include "diag/CThreadLock.h"
 #include "platform/Platform.h"
 #include "settings/Configuration.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

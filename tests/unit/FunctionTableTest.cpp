@@ -1,8 +1,6 @@
 // The pure functions, by the table in tests/data/functions.txt.
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "config/Text.h"
 #include "platform/Platform.h"

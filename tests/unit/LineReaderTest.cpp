@@ -1,8 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "config/LineReader.h"
 #include "config/LineWriter.h"
 #include "support/TempDir.h"

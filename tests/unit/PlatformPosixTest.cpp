@@ -1,12 +1,7 @@
 // The platform layer's Linux side: Wine's drive folders.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "platform/Platform.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

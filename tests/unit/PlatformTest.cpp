@@ -1,13 +1,7 @@
 // The platform layer as both targets share it.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
 
 #include "platform/Platform.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -1,10 +1,8 @@
 // The platform layer's Windows side: paths go to the system unchanged, and the
 // shell gives the application-data folder.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "platform/Platform.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -1,18 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <filesystem>
-#include <map>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/Platform.h"
 #include "settings/Configuration.h"
 #include "support/TempDir.h"
 
-namespace fs = std::filesystem;
 using Values = std::map<std::string, std::string>;
 
 // Reads every value that the settings keep, by member name, accessor or not.
