@@ -3,7 +3,6 @@
 // shell, not APPDATA: the run's APPDATA folder is copied into the user's real
 // roaming folder before the run and back after it, and the roaming folder is
 // cleared around every run.
-
 #include "RunHarness.h"
 #include "platform/Platform.h"
 
@@ -13,50 +12,37 @@ const bool kRunsLinuxOnlyScenarios = false;
 
 namespace {
 
-const fs::perms kWritable =
-    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-// The system's own folder inside the roaming folder, never touched.
+// The system's own folder inside the roaming folder, never touched nor copied.
 const fs::path kSystemFolder = fs::path("Microsoft") / "Windows";
 
-// Everything under `folder`, parents first; `skip` is listed but not entered.
-std::vector<fs::path> Entries(const fs::path& folder, const fs::path& skip) {
-  std::vector<fs::path> entries;
+// Removes what `folder` holds but `keep` (relative to it).
+void Clear(const fs::path& folder, const fs::path& keep) {
   std::error_code error;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->path() == skip) it.disable_recursion_pending();
-    entries.push_back(it->path());
-  }
-  return entries;
-}
-
-// Everything inside `folder` but `keep` and the folders that hold it.
-void RemoveContent(const fs::path& folder, const fs::path& keep) {
-  const std::vector<fs::path> entries = Entries(folder, keep);
-  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-    const fs::path relative = keep.lexically_relative(*entry);
-    if (!relative.empty() && *relative.begin() != "..") continue;  // `keep` or a parent
-    std::error_code ignored;
-    fs::permissions(*entry, fs::perms::owner_write, fs::perm_options::add, ignored);
-    fs::remove(*entry, ignored);
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const fs::path name = entry.path().filename();
+    if (keep.empty() || name != *keep.begin())
+      RemoveAll(entry.path().string());
+    else if (std::next(keep.begin()) != keep.end())
+      Clear(entry.path(), keep.lexically_relative(name));
   }
 }
 
-// Copies files and folders, read-only files staying read-only. Left out: `skip`,
-// and the folders in `notCreated` (relative to `from`) themselves.
-void CopyContent(const fs::path& from, const fs::path& to, const fs::path& skip,
-                 const std::set<fs::path>& notCreated) {
-  for (const fs::path& entry : Entries(from, skip)) {
-    const fs::path relative = entry.lexically_relative(from);
-    std::error_code ignored;
-    if (entry == skip) continue;
-    if (fs::is_directory(entry, ignored)) {
-      if (!notCreated.count(relative)) fs::create_directories(to / relative, ignored);
+// Copies what `from` holds into `to` but `skip` (relative to `from`); a folder
+// is made only for something to copy. Read-only files stay read-only.
+void Copy(const fs::path& from, const fs::path& to, const fs::path& skip) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(from, error)) {
+    const fs::path name = entry.path().filename();
+    const bool skipped = !skip.empty() && name == *skip.begin();
+    // fs::copy refuses a folder that exists: its content is copied here instead.
+    if (skipped || (entry.is_directory(error) && fs::is_directory(to / name, error))) {
+      if (!skipped || std::next(skip.begin()) != skip.end())
+        Copy(entry.path(), to / name, skipped ? skip.lexically_relative(name) : fs::path());
       continue;
     }
-    fs::copy_file(entry, to / relative, fs::copy_options::overwrite_existing, ignored);
-    if ((fs::status(entry, ignored).permissions() & kWritable) == fs::perms::none)
-      fs::permissions(to / relative, kWritable, fs::perm_options::remove, ignored);
+    fs::create_directories(to, error);
+    fs::copy(entry.path(), to / name,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
   }
 }
 
@@ -89,16 +75,10 @@ std::string AsLinuxConsole(const std::string& raw) {
 
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   const std::map<std::string, std::string>& environment) {
-  const fs::path roaming = platform::SpecialFolderPath(26), system = roaming / kSystemFolder;
-  RemoveContent(roaming, system);
+  const fs::path roaming = platform::SpecialFolderPath(26);
   const auto appData = environment.find("APPDATA");
-  std::set<fs::path> absent;  // folders above the system's that APPDATA lacks
-  if (appData != environment.end()) {
-    CopyContent(appData->second, roaming, fs::path(), {});
-    for (fs::path parent = kSystemFolder.parent_path(); !parent.empty();
-         parent = parent.parent_path())
-      if (!fs::exists(appData->second / parent)) absent.insert(parent);
-  }
+  Clear(roaming, kSystemFolder);
+  if (appData != environment.end()) Copy(appData->second, roaming, {});
 
   // The output goes beside the folder, so that it never shows in a snapshot. The
   // test runs in the build folder, on the drive that holds the executable.
@@ -115,10 +95,10 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   fs::remove(errors, error);
 
   if (appData != environment.end()) {
-    RemoveContent(appData->second, fs::path());
-    CopyContent(roaming, appData->second, system, absent);
+    Clear(appData->second, {});
+    Copy(roaming, appData->second, kSystemFolder);
   }
-  RemoveContent(roaming, system);
+  Clear(roaming, kSystemFolder);
   return result;
 }
 

@@ -22,14 +22,20 @@ bool TempDir::Create() {
 }
 
 void TempDir::Remove() {
+  if (!path_.empty()) RemoveAll(path_);
+  path_.clear();
+}
+
+void RemoveAll(const std::string& path) {
   std::error_code error, ignored;
   // Windows refuses to delete read-only files, so give write access back first.
-  for (fs::recursive_directory_iterator it(path_, error), end; !error && it != end;
+  if (!fs::is_symlink(path, ignored))
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+  for (fs::recursive_directory_iterator it(path, error), end; !error && it != end;
        it.increment(error))
     if (!it->is_symlink(ignored))
       fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-  if (!path_.empty()) fs::remove_all(path_, error);
-  path_.clear();
+  fs::remove_all(path, error);
 }
 
 std::string TempDir::Join(const std::string& name) const {

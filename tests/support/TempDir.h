@@ -23,6 +23,8 @@ std::string ReadBytes(const std::string& path);
 /// Writes `bytes` to `path`, making the folders on the way; false on failure.
 bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+/// Removes the file or folder at `path` with all it holds, read-only files too.
+void RemoveAll(const std::string& path);
 /// `text` with "%XX" (two hexadecimal digits) replaced by that byte.
 std::string Unescape(const std::string& text);
 /// The rows of tests/data/`name`: fields split at '|', "%XX" for any byte;
