@@ -6,6 +6,7 @@
 // nobody. KVB_REPORT_PEAK=1: "peak: kB", the process's own high-water mark (a parent's
 // rusage would count the forked test process too).
 #include <grp.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,7 +41,10 @@ void OnWrite(long long number) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (*Env("KVB_AS_NOBODY") && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) return 99;
+  // Dumpable again after the change of user, as after setpriv, for the leak checker.
+  if (*Env("KVB_AS_NOBODY") &&
+      (setgroups(0, nullptr) || setgid(65534) || setuid(65534) || prctl(PR_SET_DUMPABLE, 1)))
+    return 99;
   if (const long long after = std::atoll(Env("KVB_KILL_AFTER_US"))) {
     std::thread([after] {
       std::this_thread::sleep_for(std::chrono::microseconds(after)), std::raise(SIGKILL);
