@@ -1,7 +1,5 @@
-// Whole runs of the tool under faults: killed at many moments, a disk that fills up
-// at each write in turn, a package that vanishes mid-run, read-only, unreadable and
-// special files, link loops, and inputs of extreme size. Each test checks what the
-// user sees and what is on disk afterwards.
+// Whole runs of the tool under faults, each checking what the user sees and what is
+// on disk afterwards.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -60,10 +58,10 @@ std::string Differences(const Tree& expected, const Tree& actual,
     auto under = [&](const std::string& top) { return path == top || !path.rfind(top + "/", 0); };
     if (std::any_of(ignored.begin(), ignored.end(), under) || (!only.empty() && !under(only)))
       continue;
-    if (!Has(expected, path, entry.second) || !actual.count(path))
-      report += path +
-                (actual.count(path) ? ": " + entry.second.content.substr(0, 40) : " missing") +
-                "\n";
+    const auto got = actual.find(path);
+    if (got == actual.end()) report += path + " missing\n";
+    if (got != actual.end() && !Has(expected, path, got->second))
+      report += path + ": " + got->second.content.substr(0, 40) + "\n";
   }
   return report.substr(0, 600);
 }
@@ -153,7 +151,6 @@ TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) 
   const long long writes = std::atoll(reference.errors.substr(reference.errors.rfind(' ')).c_str());
   ASSERT_GT(writes, 50);
   ASSERT_GE(kills.size(), 4u);  // at least a block and the replacement, for each file
-  const size_t saveWrites = kills.size();
   for (int k = 0; k < 60; ++k) kills.insert(1 + k * (writes - 1) / 59);
   const Tree expected = Snapshot();
   const std::string fsxAfter = Read(kFsx), p3dAfter = Read(kP3d);
@@ -180,11 +177,9 @@ TEST_F(FaultTest, KilledRunLeavesConfigurationWholeAndNextRunRepairsEverything) 
     EXPECT_TRUE(Read(kP3d) == p3dBefore || Read(kP3d) == p3dAfter) << Read(kP3d);
     const RunResult next = Run();
     ExpectClean(next);
-    EXPECT_EQ(next.console, reference.console);
-    EXPECT_EQ(Differences(expected, Snapshot()), "");  // no .kvbtmp either
+    EXPECT_EQ(next.console + Differences(expected, Snapshot()), reference.console);  // no .kvbtmp
   }
-  std::printf("[ kills    ] %d of %zu (%lld writes, %zu in the two saves)\n", killed,
-              moments.size(), writes, saveWrites);
+  std::printf("[ kills    ] %d of %zu (%lld writes)\n", killed, moments.size(), writes);
   EXPECT_GE(killed, 50);
 }
 
@@ -262,47 +257,41 @@ TEST_F(FaultTest, ReadOnlyUnreadableAndSpecialEntriesAreLeftAlone) {
                   // 'p' a FIFO, 'l' a link to `linkTo`, 'd' a link to the device
     char sameAs;  // 'm' missing, 'e' an empty folder, 'c' emptied, '=' as it is
     std::string linkTo = "";
-    bool show = false;
-  } cases[] = {
-      {l + "VORN_P100/aircraft.cfg", 'r', '='},
-      {l + "VORN_P103/aircraft.cfg", 'r', '=', "", true},
-      {kDatabase, 'r', '='},
-      {panel, 'r', '=', "", true},
-      {panel, 'r', '='},  // its hidden package keeps the panel folder for it
-      {kFsx, 'r', '='},
-      {kP3d, 'r', '='},
-      {p1 + "/vorn.cfg", 'u', 'm'},
-      {livery + "/vorn.ini", 'u', 'm'},
-      {livery + "/vorn.liv", 'u', 'm'},
-      {livery, 'u', 'c'},
-      {p1, 'u', 'c'},
-      {kFsxLibrary, 'u', 'm'},
-      {kFsx, 'u', 'm'},
-      {Parent(kFsx), 'w', '='},  // fsx.cfg may be written but not replaced: it stays
-      {Parent(kDatabase), 'u', 'm'},
-      {"appdata/VORN/Zaro/config/zaro.ini", 'u', 'm'},
-      {l + "VORN_P100/texture/vorn.ini", 'p', 'm'},  // would block a reader
-      {l + "VORN_P102/aircraft.cfg", 'p', '='},      // deleted, and written anew
-      {kDatabase, 'p', '='},
-      {kP3d, 'p', 'm'},
-      {kFsx, 'd', 'm'},
-      {l + "VORN_SELF", 'l', 'm', "VORN_SELF"},
-      {l + "VORN_UP", 'l', 'e', ".."},
-      {l + "VORN_P100/texture.self", 'l', 'm', "texture.self"},
-      {l + "VORN_P100/texture.cycle", 'l', 'e', "."},
-      {p1 + "/panel/up", 'l', '=', "../.."},              // goes with its hidden panel folder
-      {l + "VORN_P102/panel", 'l', '=', "../VORN_P102"},  // goes as a link
-  };
+  } cases[] = {{l + "VORN_P100/aircraft.cfg", 'r', '='},
+               {kDatabase, 'r', '='},
+               {panel, 'r', '='},  // its hidden package keeps the panel folder for it
+               {kFsx, 'r', '='},
+               {kP3d, 'r', '='},
+               {p1 + "/vorn.cfg", 'u', 'm'},
+               {livery + "/vorn.ini", 'u', 'm'},
+               {livery + "/vorn.liv", 'u', 'm'},
+               {livery, 'u', 'c'},
+               {p1, 'u', 'c'},
+               {kFsxLibrary, 'u', 'm'},
+               {kFsx, 'u', 'm'},
+               {Parent(kFsx), 'w', '='},  // fsx.cfg may be written but not replaced: it stays
+               {Parent(kDatabase), 'u', 'm'},
+               {"appdata/VORN/Zaro/config/zaro.ini", 'u', 'm'},
+               {l + "VORN_P100/texture/vorn.ini", 'p', 'm'},  // would block a reader
+               {l + "VORN_P102/aircraft.cfg", 'p', '='},      // deleted, and written anew
+               {kDatabase, 'p', '='},
+               {kP3d, 'p', 'm'},
+               {kFsx, 'd', 'm'},
+               {l + "VORN_SELF", 'l', 'm', "VORN_SELF"},
+               {l + "VORN_UP", 'l', 'e', ".."},
+               {l + "VORN_P100/texture.self", 'l', 'm', "texture.self"},
+               {l + "VORN_P100/texture.cycle", 'l', 'e', "."},
+               {p1 + "/panel/up", 'l', '=', "../.."},  // goes with its hidden panel folder
+               {l + "VORN_P102/panel", 'l', '=', "../VORN_P102"}};  // goes as a link
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path + " " + c.kind + c.sameAs + (c.show ? " --show" : ""));
+    SCOPED_TRACE(c.path + " " + c.kind + c.sameAs);
     const int mode = c.kind == 'r' ? 0440 : c.kind == 'u' ? 0 : c.kind == 'w' ? 0555 : -1;
     const bool nobody = c.kind == 'u' || c.kind == 'w', kept = mode >= 0 || c.sameAs != '=';
     const std::string target = c.kind == 'd' ? device : c.linkTo;
     auto run = [&] {
       for (auto& entry : fs::recursive_directory_iterator(P("")))
         EXPECT_TRUE(!nobody || lchown(entry.path().c_str(), 65534, 65534) == 0);
-      return Run({{"KVB_AS_NOBODY", nobody ? "1" : ""}},
-                 std::vector<std::string>(c.show, "--show"));
+      return Run({{"KVB_AS_NOBODY", nobody ? "1" : ""}});
     };
     if (c.kind == 'd' && !haveDevice) continue;
     Restore();
@@ -331,10 +320,10 @@ TEST_F(FaultTest, ReadOnlyUnreadableAndSpecialEntriesAreLeftAlone) {
       fs::remove(P(c.path));  // a snapshot would block on a FIFO
     }
     const Tree after = Snapshot();
-    const std::string ignored = c.path == panel && !c.show ? Parent(panel) : c.path;
+    const std::string ignored = c.path == panel ? Parent(panel) : c.path;
     EXPECT_EQ(Differences(expected, after, kept ? std::set{ignored} : std::set<std::string>{}), "");
     EXPECT_EQ(Differences(before, after, {}, mode >= 0 ? c.path : "-"), "");
-    EXPECT_TRUE(c.show || c.path != panel || !after.count(Parent(panel) + "/gauges"));
+    EXPECT_TRUE(c.path != panel || !after.count(Parent(panel) + "/gauges"));
     EXPECT_TRUE(!haveDevice || fs::is_character_file(device));
   }
 }
@@ -360,14 +349,12 @@ TEST_F(FaultTest, ExtremeInputsFinishInProportionateMemory) {
     const char* name;
     int allowanceMb;
     std::string needle;  // in the new aircraft.cfg, `times` times
-    size_t times, records, slot;
-  } cases[] = {
-      {"2000 packages", 4, "[", 0, 3u * n / 1000, 0},
-      {"100 MB vorn.cfg", 32, "\r\np=" + std::string(96, 'c') + "\r\n", 1, 1, 0},
-      {"10 MB line", 16 * n * 10 / 1024 / 1024, "\r\nlong=" + value + "\r\n", 1, 1, 0},
-      {"10,000 liveries", 64, "\r\n[fltsim.", n / 100u, n / 100u, 0},
-      {"100,000 sections", 192, "\r\n[s", n / 10u, 1, n / 10u},
-  };
+    size_t times, records;
+  } cases[] = {{"2000 packages", 4, "[", 0, 3u * n / 1000},
+               {"100 MB vorn.cfg", 32, "\r\np=" + std::string(96, 'c') + "\r\n", 1, 1},
+               {"10 MB line", 16 * n * 10 / 1024 / 1024, "\r\nlong=" + value + "\r\n", 1, 1},
+               {"10,000 liveries", 64, "\r\n[fltsim.", n / 100u, n / 100u},
+               {"100,000 sections", 192, "\r\n[s", n / 10u, 1}};
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(cases[i].name);
     Restore();
@@ -395,7 +382,7 @@ TEST_F(FaultTest, ExtremeInputsFinishInProportionateMemory) {
     EXPECT_EQ(Count(database, "\n"), cases[i].records);
     EXPECT_TRUE(cases[i].records != 1 || database == "VORN_BIG,,1.75,2.5,0\r\n") << database;
     EXPECT_LE(database.find("\nT10,"), database.find("\nT2,"));  // liveries in listing order
-    EXPECT_EQ(Count(Read(kFsx), "\nSimObjectPaths." + std::to_string(cases[i].slot) +
+    EXPECT_EQ(Count(Read(kFsx), "\nSimObjectPaths." + std::to_string(i == 4 ? n / 10 : 0) +
                                     "=SimObjects\\VORN_KVB\r\n"),
               1u);
     std::printf("[ memory   ] %s: peak %lld kB (baseline %lld kB)\n", cases[i].name, peak,
