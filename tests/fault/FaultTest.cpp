@@ -243,7 +243,7 @@ TEST_F(FaultTest, FailedWriteOrVanishedPackageLeavesFilesWhole) {
 // that run does, and the entry as it was.
 TEST_F(FaultTest, ReadOnlyUnreadableAndSpecialEntriesAreLeftAlone) {
   MakeInstallation(6, 2, 2);
-  const std::string stale = kFsxLibrary + "/VORN_P102/aircraft.cfg.kvbtmp";  // a killed run's
+  const std::string stale = kFsx + ".kvbtmp";  // a killed run's
   Write(stale, "half a file");
   fs::permissions(P(stale), fs::perms::owner_read);
   Keep();
@@ -275,8 +275,8 @@ TEST_F(FaultTest, ReadOnlyUnreadableAndSpecialEntriesAreLeftAlone) {
                {l + "VORN_P100/texture/vorn.ini", 'p', 'm'},  // would block a reader
                {l + "VORN_P102/aircraft.cfg", 'p', '='},      // deleted, and written anew
                {kDatabase, 'p', '='},
-               {kP3d, 'p', 'm'},
-               {kFsx, 'd', 'm'},
+               {kFsx, 'p', 'm'},
+               {kP3d, 'd', 'm'},
                {l + "VORN_SELF", 'l', 'm', "VORN_SELF"},
                {l + "VORN_UP", 'l', 'e', ".."},
                {l + "VORN_P100/texture.self", 'l', 'm', "texture.self"},
