@@ -28,15 +28,13 @@ long long writes = 0;
 void OnWrite(long long number) {
   writes = number;
   std::istringstream watched(Env("KVB_WATCH"));
-  for (std::string file; std::getline(watched, file, '|');) {
+  for (std::string file; std::getline(watched, file, '|');)
     if (std::filesystem::exists(file + ".kvbtmp"))
       std::fprintf(stderr, "%lld %s\n", number, file.c_str());
-  }
   if (number == std::atoll(Env("KVB_KILL_WRITE"))) std::raise(SIGKILL);
   const std::string remove = Env("KVB_REMOVE_AT_WRITE");
-  std::error_code ignored;
   if (number == std::atoll(remove.c_str()))
-    std::filesystem::remove_all(remove.substr(remove.find(':') + 1), ignored);
+    std::filesystem::remove_all(remove.substr(remove.find(':') + 1));
 }
 }  // namespace
 
@@ -55,8 +53,7 @@ int main(int argc, char* argv[]) {
   const int status = RunKvbConfig(argc, argv);
   if (std::getenv("KVB_WATCH")) std::fprintf(stderr, "writes: %lld\n", writes);
   std::ifstream memory("/proc/self/status");
-  for (std::string word; *Env("KVB_REPORT_PEAK") && memory >> word;) {
+  for (std::string word; *Env("KVB_REPORT_PEAK") && memory >> word;)
     if (word == "VmHWM:" && memory >> word) std::fprintf(stderr, "peak: %s\n", word.c_str());
-  }
   return status;
 }
