@@ -17,9 +17,35 @@
 
 namespace fs = std::filesystem;
 using kvbtest::RunResult;
-using kvbtest::Tree;
 
 namespace {
+
+struct TreeEntry {
+  char type = 'f';  // 'd' folder, 'f' file, 'l' link (never followed)
+  std::string content, linkTarget;
+  bool readOnly = false;
+};
+using Tree = std::map<std::string, TreeEntry>;  // relative '/' paths, byte order
+
+Tree Snapshot(const std::string& root) {
+  Tree tree;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    const fs::file_status status = it->symlink_status();
+    TreeEntry& entry = tree[it->path().lexically_relative(root).generic_string()];
+    if (fs::is_symlink(status)) {
+      entry = {'l', "", fs::read_symlink(it->path()).string()};
+    } else if (fs::is_directory(status)) {
+      entry.type = 'd';
+    } else {
+      entry.content = ReadBytes(it->path().string());
+      entry.readOnly = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
+                                                fs::perms::others_write)) == fs::perms::none;
+    }
+  }
+  return tree;
+}
 
 constexpr int kScale = KVB_SANITIZED ? 10 : 1;  // sanitized runs are slow and big
 constexpr int kKilled = (128 + 9) << 8;         // as the shell reports a SIGKILL
@@ -41,7 +67,7 @@ size_t Count(const std::string& text, const std::string& what) {
 
 std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-bool Has(const Tree& tree, const std::string& path, const kvbtest::TreeEntry& e) {
+bool Has(const Tree& tree, const std::string& path, const TreeEntry& e) {
   const auto it = tree.find(path);
   return it != tree.end() && it->second.type == e.type && it->second.content == e.content &&
          it->second.linkTarget == e.linkTarget && it->second.readOnly == e.readOnly;
@@ -79,7 +105,7 @@ class FaultTest : public ::testing::Test {
   std::string P(const std::string& path) const { return temp_.Join("c/" + path); }
   std::string Read(const std::string& path) const { return ReadBytes(P(path)); }
   void Write(const std::string& path, const std::string& bytes) { WriteBytes(P(path), bytes); }
-  Tree Snapshot() const { return kvbtest::Snapshot(temp_.Join("c")); }
+  Tree Snapshot() const { return ::Snapshot(temp_.Join("c")); }
   void Copy(const std::string& from, const std::string& to) {
     fs::remove_all(temp_.Join(to));
     fs::copy(temp_.Join(from), temp_.Join(to),
