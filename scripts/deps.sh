@@ -19,3 +19,18 @@ kvb_need_packages() {
 kvb_need_build_tools() {
   kvb_need_packages cmake ninja-build g++ libgtest-dev libgmock-dev
 }
+
+# One Wine server and prefix (inside build-windows/) for the rest of the calling
+# script: every process start under Wine would otherwise start its own server.
+kvb_start_wine() {
+  export WINEPREFIX="$PWD/build-windows/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wineserver -p
+  trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+  # Creates the prefix when needed and starts Wine's services now, away from the
+  # output pipes of the tests: a service that inherits one would hold it open.
+  [ -f "$WINEPREFIX/system.reg" ] || echo "Creating the Wine prefix $WINEPREFIX" >&2
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
+}

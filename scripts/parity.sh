@@ -21,16 +21,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target kvbconfig
 
 top=$PWD
-export WINEPREFIX="$top/build-windows/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wineserver -p
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-# Creates the prefix when needed and starts Wine's services now, away from the
-# output pipes of the tests: a service that inherits one would hold it open.
-[ -f "$WINEPREFIX/system.reg" ] || echo "Creating the Wine prefix $WINEPREFIX" >&2
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
+kvb_start_wine
 
 # Wine names the profile folder after the user; the Linux build looks for it by $USER.
 user=$(id -un)

@@ -10,18 +10,7 @@ kvb_need_packages g++-mingw-w64-x86-64-posix wine64
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
-# One Wine server for the whole run: every process start under Wine would
-# otherwise start (and wait for) its own.
-export WINEPREFIX="$PWD/build-windows/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wineserver -p
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-# Creates the prefix when needed and starts Wine's services now, away from the
-# output pipes of the tests: a service that inherits one would hold it open.
-[ -f "$WINEPREFIX/system.reg" ] || echo "Creating the Wine prefix $WINEPREFIX" >&2
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
+kvb_start_wine
 
 # One test executable at a time: the whole-run tests use the prefix's one
 # roaming folder.

@@ -1,89 +1,59 @@
-// kvbconfig for the fault tests only: the shipped tool with the platform's test
-// seams driven by environment variables. Never installed.
-//   KVB_FAULT_WRITE=n        the n-th write fails as on a full disk
-//   KVB_KILL_WRITE=n         the process is killed just before the n-th write
-//   KVB_REMOVE_AT_WRITE=n:f  the folder f (native path) is deleted before write n
-//   KVB_COUNT_WRITES=1       the number of writes goes to standard error at the end
-//   KVB_REPORT_PEAK=1        the peak resident memory (kB) goes to standard error
-//   KVB_WATCH=f1|f2|...      "n f" goes to standard error for each write n made
-//                            while f's temporary file exists (native paths)
+// kvbconfig for the fault tests only; without these variables it is the shipped tool.
+// KVB_FAULT_WRITE=n: the n-th write fails as on a full disk. KVB_KILL_WRITE=n: killed
+// before write n. KVB_KILL_AFTER_US=t: killed t microseconds after the start.
+// KVB_REMOVE_AT_WRITE=n:f: folder f deleted before write n. KVB_WATCH=f1|f2: "n f" for
+// each write n while f.kvbtmp exists, "writes: n" at the end. KVB_AS_NOBODY=1: runs as
+// nobody. KVB_REPORT_PEAK=1: "peak: kB", the process's own high-water mark (a parent's
+// rusage would count the forked test process too).
+#include <grp.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
-#include <vector>
+#include <thread>
 
 #include "app/Application.h"
 #include "platform/Platform.h"
 
 namespace {
-
-long long killAt = 0;
-long long removeAt = 0;
-std::string removeFolder;
+const char* Env(const char* name) { return std::getenv(name) ? std::getenv(name) : ""; }
 long long writes = 0;
-std::vector<std::string> watched;
-
-long long EnvironmentNumber(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::atoll(value) : 0;
-}
-
 void OnWrite(long long number) {
   writes = number;
-  for (const std::string& file : watched) {
-    std::error_code ignored;
-    if (std::filesystem::exists(file + ".kvbtmp", ignored)) {
+  std::istringstream watched(Env("KVB_WATCH"));
+  for (std::string file; std::getline(watched, file, '|');)
+    if (std::filesystem::exists(file + ".kvbtmp"))
       std::fprintf(stderr, "%lld %s\n", number, file.c_str());
-    }
-  }
-  if (number == killAt) std::raise(SIGKILL);
-  if (number == removeAt) {
-    std::error_code ignored;
-    std::filesystem::remove_all(removeFolder, ignored);
-  }
+  if (number == std::atoll(Env("KVB_KILL_WRITE"))) std::raise(SIGKILL);
+  const std::string remove = Env("KVB_REMOVE_AT_WRITE");
+  if (number == std::atoll(remove.c_str()))
+    std::filesystem::remove_all(remove.substr(remove.find(':') + 1));
 }
-
-// The high-water mark of this program's own memory. The parent's rusage would
-// also count the test process that forked it, until the exec.
-long long PeakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmHWM:") {
-      long long kb = 0;
-      status >> kb;
-      return kb;
-    }
-  }
-  return -1;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  platform::InjectWriteFault(static_cast<int>(EnvironmentNumber("KVB_FAULT_WRITE")));
-  killAt = EnvironmentNumber("KVB_KILL_WRITE");
-  if (const char* remove = std::getenv("KVB_REMOVE_AT_WRITE")) {
-    const std::string value = remove;
-    const size_t colon = value.find(':');
-    removeAt = std::atoll(value.substr(0, colon).c_str());
-    if (colon != std::string::npos) removeFolder = value.substr(colon + 1);
+  // Dumpable again after the change of user, as after setpriv, for the leak checker.
+  if (*Env("KVB_AS_NOBODY") &&
+      (setgroups(0, nullptr) || setgid(65534) || setuid(65534) || prctl(PR_SET_DUMPABLE, 1)))
+    return 99;
+  if (const long long after = std::atoll(Env("KVB_KILL_AFTER_US"))) {
+    std::thread([after] {
+      std::this_thread::sleep_for(std::chrono::microseconds(after)), std::raise(SIGKILL);
+    }).detach();
   }
-  if (const char* watch = std::getenv("KVB_WATCH")) {
-    std::string list = watch;
-    for (size_t start = 0; start <= list.size();) {
-      size_t end = list.find('|', start);
-      if (end == std::string::npos) end = list.size();
-      if (end > start) watched.push_back(list.substr(start, end - start));
-      start = end + 1;
-    }
-  }
+  platform::InjectWriteFault(std::atoi(Env("KVB_FAULT_WRITE")));
   platform::SetWriteObserver(OnWrite);
   const int status = RunKvbConfig(argc, argv);
-  if (std::getenv("KVB_COUNT_WRITES")) std::fprintf(stderr, "writes: %lld\n", writes);
-  if (std::getenv("KVB_REPORT_PEAK")) std::fprintf(stderr, "peak: %lld\n", PeakResidentKb());
+  if (std::getenv("KVB_WATCH")) std::fprintf(stderr, "writes: %lld\n", writes);
+  std::ifstream memory("/proc/self/status");
+  for (std::string word; *Env("KVB_REPORT_PEAK") && memory >> word;)
+    if (word == "VmHWM:" && memory >> word) std::fprintf(stderr, "peak: %s\n", word.c_str());
   return status;
 }

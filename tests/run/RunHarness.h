@@ -1,11 +1,6 @@
 // Runs the built kvbconfig the way a user does: in a folder of its own, with
-// nothing but the given environment, no standard input, output captured. Also
-// takes snapshots of a tree so that a test can see every file a run wrote.
+// nothing but the given environment, no standard input, output captured.
 #pragma once
-
-#include <map>
-#include <string>
-#include <vector>
 
 #include "support/TempDir.h"
 
@@ -23,16 +18,5 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
 /// False for the Windows build, which cannot run the scenarios that need links,
 /// Wine's drive folders or APPDATA itself (those with a file `linux_only`).
 extern const bool kRunsLinuxOnlyScenarios;
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
-
-struct TreeEntry {
-  char type = 'f';  // 'd' folder, 'f' file, 'l' link (never followed)
-  std::string content, linkTarget;
-  bool readOnly = false;
-};
-/// Relative paths with '/' (raw bytes) to entries, in byte order.
-using Tree = std::map<std::string, TreeEntry>;
-Tree Snapshot(const std::string& root);
 
 }  // namespace kvbtest

@@ -1,11 +1,7 @@
 // Runs the Linux build of the tool through the shell, with nothing but the given
 // environment and a time limit against a hang.
-#include <cstdlib>
-#include <filesystem>
 
 #include "RunHarness.h"
-
-namespace fs = std::filesystem;
 
 namespace kvbtest {
 

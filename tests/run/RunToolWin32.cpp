@@ -3,14 +3,8 @@
 // shell, not APPDATA: the run's APPDATA folder is copied into the user's real
 // roaming folder before the run and back after it, and the roaming folder is
 // cleared around every run.
-#include <cstdlib>
-#include <filesystem>
-#include <set>
-
 #include "RunHarness.h"
 #include "platform/Platform.h"
-
-namespace fs = std::filesystem;
 
 namespace kvbtest {
 
@@ -18,56 +12,37 @@ const bool kRunsLinuxOnlyScenarios = false;
 
 namespace {
 
-// The system's own folder inside the roaming folder, never touched.
+// The system's own folder inside the roaming folder, never touched nor copied.
 const fs::path kSystemFolder = fs::path("Microsoft") / "Windows";
 
-bool IsReadOnly(const fs::path& path) {
+// Removes what `folder` holds but `keep` (relative to it).
+void Clear(const fs::path& folder, const fs::path& keep) {
   std::error_code error;
-  const fs::perms writable =
-      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  return (fs::status(path, error).permissions() & writable) == fs::perms::none;
-}
-
-// Everything inside `folder` but `keep` and the folders that hold it.
-void RemoveContent(const fs::path& folder, const fs::path& keep) {
-  std::error_code error;
-  std::vector<fs::path> entries;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->path() == keep) it.disable_recursion_pending();
-    entries.push_back(it->path());
-  }
-  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-    const fs::path relative = keep.lexically_relative(*entry);
-    if (!relative.empty() && *relative.begin() != "..") continue;  // `keep` or a parent
-    std::error_code ignored;
-    fs::permissions(*entry, fs::perms::owner_write, fs::perm_options::add, ignored);
-    fs::remove(*entry, ignored);
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const fs::path name = entry.path().filename();
+    if (keep.empty() || name != *keep.begin())
+      RemoveAll(entry.path().string());
+    else if (std::next(keep.begin()) != keep.end())
+      Clear(entry.path(), keep.lexically_relative(name));
   }
 }
 
-// Copies files and folders, read-only files staying read-only. Left out: `skip`,
-// and the folders in `notCreated` (relative to `from`) themselves.
-void CopyContent(const fs::path& from, const fs::path& to, const fs::path& skip,
-                 const std::set<fs::path>& notCreated) {
+// Copies what `from` holds into `to` but `skip` (relative to `from`); a folder
+// is made only for something to copy. Read-only files stay read-only.
+void Copy(const fs::path& from, const fs::path& to, const fs::path& skip) {
   std::error_code error;
-  for (fs::recursive_directory_iterator it(from, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->path() == skip) {
-      it.disable_recursion_pending();
+  for (const auto& entry : fs::directory_iterator(from, error)) {
+    const fs::path name = entry.path().filename();
+    const bool skipped = !skip.empty() && name == *skip.begin();
+    // fs::copy refuses a folder that exists: its content is copied here instead.
+    if (skipped || (entry.is_directory(error) && fs::is_directory(to / name, error))) {
+      if (!skipped || std::next(skip.begin()) != skip.end())
+        Copy(entry.path(), to / name, skipped ? skip.lexically_relative(name) : fs::path());
       continue;
     }
-    const fs::path relative = it->path().lexically_relative(from), target = to / relative;
-    std::error_code ignored;
-    if (it->is_directory(ignored)) {
-      if (!notCreated.count(relative)) fs::create_directories(target, ignored);
-    } else {
-      fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, ignored);
-      if (IsReadOnly(it->path()))
-        fs::permissions(target,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove, ignored);
-    }
+    fs::create_directories(to, error);
+    fs::copy(entry.path(), to / name,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
   }
 }
 
@@ -81,8 +56,7 @@ std::string AsLinuxConsole(const std::string& raw) {
   std::string lines;
   for (size_t at = 0; at < raw.size();) {
     if (raw.compare(at, kPrompt.size(), kPrompt) == 0) {
-      at += kPrompt.size();
-      while (at < raw.size() && (raw[at] == '.' || raw[at] == ' ')) ++at;
+      at = std::min(raw.size(), raw.find_first_not_of(". ", at + kPrompt.size()));
       if (raw.compare(at, 2, "\r\n") == 0) at += 2;
       lines += kPrompt + " . . . \n";
       continue;
@@ -101,16 +75,10 @@ std::string AsLinuxConsole(const std::string& raw) {
 
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   const std::map<std::string, std::string>& environment) {
-  const fs::path roaming = platform::SpecialFolderPath(26), system = roaming / kSystemFolder;
-  RemoveContent(roaming, system);
+  const fs::path roaming = platform::SpecialFolderPath(26);
   const auto appData = environment.find("APPDATA");
-  std::set<fs::path> absent;  // folders above the system's that APPDATA lacks
-  if (appData != environment.end()) {
-    CopyContent(appData->second, roaming, fs::path(), {});
-    for (fs::path parent = kSystemFolder.parent_path(); !parent.empty();
-         parent = parent.parent_path())
-      if (!fs::exists(appData->second / parent)) absent.insert(parent);
-  }
+  Clear(roaming, kSystemFolder);
+  if (appData != environment.end()) Copy(appData->second, roaming, {});
 
   // The output goes beside the folder, so that it never shows in a snapshot. The
   // test runs in the build folder, on the drive that holds the executable.
@@ -127,10 +95,10 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   fs::remove(errors, error);
 
   if (appData != environment.end()) {
-    RemoveContent(appData->second, fs::path());
-    CopyContent(roaming, appData->second, system, absent);
+    Clear(appData->second, {});
+    Copy(roaming, appData->second, kSystemFolder);
   }
-  RemoveContent(roaming, system);
+  Clear(roaming, kSystemFolder);
   return result;
 }
 

@@ -2,30 +2,13 @@
 // scenario (see README there). The run's console output and every file that it
 // wrote must equal the expected files byte for byte, and every other file must
 // be left exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
-#include <sstream>
 
 #include "RunHarness.h"
-
-namespace fs = std::filesystem;
 
 namespace kvbtest {
 namespace {
 
 const fs::path kScenarios = fs::path(KVB_TEST_DATA_DIR) / "run" / "scenarios";
-
-std::vector<std::string> Lines(const fs::path& file) {
-  std::vector<std::string> lines;
-  std::istringstream in(ReadBytes(file.string()));
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
-  return lines;
-}
 
 // Names keep plain ASCII: every byte outside printable ASCII, '%' and ' ' is %XX.
 std::string Escape(const std::string& path) {
@@ -38,14 +21,43 @@ std::string Escape(const std::string& path) {
   return escaped;
 }
 
+// Every entry under `root` by relative path ('/', raw bytes, byte order): its
+// line of tree.txt and, for a file, its bytes. Links are never followed.
+std::map<std::string, std::pair<std::string, std::string>> Snapshot(const std::string& root) {
+  std::map<std::string, std::pair<std::string, std::string>> tree;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    const fs::file_status status = it->symlink_status();
+    const std::string path = it->path().lexically_relative(root).generic_string();
+    auto& [line, content] = tree[path];
+    if (fs::is_symlink(status)) {
+      line = "l " + Escape(path) + " -> " + fs::read_symlink(it->path()).string();
+    } else if (fs::is_directory(status)) {
+      line = "d " + Escape(path);
+    } else {
+      const fs::perms writable =
+          fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+      line = "f " + Escape(path) +
+             ((status.permissions() & writable) == fs::perms::none ? " (read-only)" : "");
+      content = ReadBytes(it->path().string());
+    }
+  }
+  return tree;
+}
+
+std::vector<std::string> Lines(const fs::path& file) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadBytes(file.string()));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
+  return lines;
+}
+
 std::vector<std::string> Words(const std::string& line, const std::string& root) {
   std::vector<std::string> words;
   std::istringstream in(line);
-  for (std::string word; in >> word;) {
-    for (size_t at = word.find('%'); at != std::string::npos; at = word.find('%', at + 1))
-      word.replace(at, 3, 1, static_cast<char>(std::stoi(word.substr(at + 1, 2), nullptr, 16)));
-    words.push_back(ReplaceAll(word, "@ROOT@", root));
-  }
+  for (std::string word; in >> word;) words.push_back(ReplaceAll(Unescape(word), "@ROOT@", root));
   return words;
 }
 
@@ -104,7 +116,7 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   }
   std::vector<std::string> runs =
       fs::exists(scenario / "args") ? Lines(scenario / "args") : std::vector<std::string>{""};
-  const Tree before = Snapshot(root);
+  const auto before = Snapshot(root);
   std::string console;
   for (const std::string& run : runs) {
     const RunResult result = RunTool(root, Words(run, root), environment);
@@ -118,13 +130,11 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   std::string listing;
   std::map<std::string, std::string> written;
   for (const auto& [path, entry] : Snapshot(root)) {
-    listing += entry.type + (" " + Escape(path));
-    if (entry.type == 'l') listing += " -> " + ReplaceAll(entry.linkTarget, root, "@ROOT@");
-    listing += entry.readOnly ? " (read-only)\n" : "\n";
+    listing += ReplaceAll(entry.first, root, "@ROOT@") + "\n";
     const auto old = before.find(path);
-    if (entry.type == 'f' &&
-        (old == before.end() || old->second.type != 'f' || old->second.content != entry.content))
-      written["files/" + Escape(path)] = ReplaceAll(entry.content, root, "@ROOT@");
+    if (entry.first[0] == 'f' &&
+        (old == before.end() || old->second.first[0] != 'f' || old->second.second != entry.second))
+      written["files/" + Escape(path)] = ReplaceAll(entry.second, root, "@ROOT@");
   }
   written["console.txt"] = console;
   written["tree.txt"] = listing;

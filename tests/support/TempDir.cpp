@@ -1,14 +1,11 @@
 #include "TempDir.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
-namespace fs = std::filesystem;
+#include "platform/Platform.h"
 
 bool TempDir::Create() {
   Remove();
@@ -25,14 +22,20 @@ bool TempDir::Create() {
 }
 
 void TempDir::Remove() {
+  if (!path_.empty()) RemoveAll(path_);
+  path_.clear();
+}
+
+void RemoveAll(const std::string& path) {
   std::error_code error, ignored;
   // Windows refuses to delete read-only files, so give write access back first.
-  for (fs::recursive_directory_iterator it(path_, error), end; !error && it != end;
+  if (!fs::is_symlink(path, ignored))
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+  for (fs::recursive_directory_iterator it(path, error), end; !error && it != end;
        it.increment(error))
     if (!it->is_symlink(ignored))
       fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-  if (!path_.empty()) fs::remove_all(path_, error);
-  path_.clear();
+  fs::remove_all(path, error);
 }
 
 std::string TempDir::Join(const std::string& name) const {
@@ -43,6 +46,8 @@ bool TempDir::Exists(const std::string& name) const {
   std::error_code error;
   return fs::exists(fs::symlink_status(Join(name), error));
 }
+
+void TempDirTest::TearDown() { platform::InjectWriteFault(0); }
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -56,6 +61,36 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
   fs::create_directories(fs::path(path).parent_path(), error);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
+       at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string bytes;
+  for (size_t at = 0; at < text.size(); ++at)
+    bytes += text[at] == '%' && at + 2 < text.size()
+                 ? static_cast<char>(std::stoi(text.substr((at += 2) - 1, 2), nullptr, 16))
+                 : text[at];
+  return bytes;
+}
+
+std::vector<std::vector<std::string>> ReadTable(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(ReadBytes(std::string(KVB_TEST_DATA_DIR) + "/data/" + name));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    rows.emplace_back();
+    for (size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+      end = line.find('|', at);
+      rows.back().push_back(Unescape(line.substr(at, end - at)));
+    }
+  }
+  return rows;
 }
 
 ScopedEnvironment::ScopedEnvironment(const std::string& name, const std::string& value)

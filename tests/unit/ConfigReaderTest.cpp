@@ -1,16 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <string>
-
+// The configuration store, and the line reader and writer under it.
 #include "config/ConfigReader.h"
+#include "config/LineReader.h"
+#include "config/LineWriter.h"
 #include "platform/Platform.h"
 #include "support/TempDir.h"
 
-namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -24,61 +19,44 @@ std::string Dump(const ConfigReader::Document& document) {
   return dump;
 }
 
-class ConfigReaderTest : public ::testing::Test {
+class ConfigReaderTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(temp_.Create());
-    path_ = temp_.Join("test.cfg");
-  }
-  void TearDown() override { platform::InjectWriteFault(0); }
   std::string LoadDump(const std::string& bytes) {
     EXPECT_TRUE(temp_.WriteFile("test.cfg", bytes));
     ConfigReader reader;
-    reader.Open(path_, false);
+    reader.Open(Path("test.cfg"), false);
     EXPECT_TRUE(reader.IsLoaded());
     return Dump(reader.GetDocument());
   }
-
-  TempDir temp_;
-  std::string path_;
 };
 
-// Each tests/data/ini/NAME.ini is loaded and NAME.expected holds the dump of the
-// document. NAME.get lists lookups ("section key default" per line): their
-// results as text, integer, boolean and double follow, then the document again.
-// With NAME.set (lines: section, key, value) the store opens writable and sets
-// that value instead, and NAME.expected holds the bytes that the store saved and
-// the dump of their reload. KVB_REGENERATE=1 rewrites the expected files.
+// Each tests/data/ini/NAME.ini against NAME.expected (see the README there).
 TEST_F(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
   const fs::path data = fs::path(KVB_TEST_DATA_DIR) / "data" / "ini";
   const char* regenerate = std::getenv("KVB_REGENERATE");
   for (const auto& entry : fs::directory_iterator(data)) {
     if (entry.path().extension() != ".ini") continue;
-    const std::string base = (data / entry.path().stem()).string(),
-                      input = ReadBytes(entry.path().string()), set = ReadBytes(base + ".set");
-    std::string outcome = LoadDump(input);
-    const std::string get = ReadBytes(base + ".get");
-    std::istringstream lookups(get);
+    const std::string base = (data / entry.path().stem()).string(), get = ReadBytes(base + ".get");
+    std::string outcome = LoadDump(ReadBytes(entry.path().string())), section, key, value;
+    std::istringstream lookups(get), set(ReadBytes(base + ".set"));
     ConfigReader reader;
-    reader.Open(path_, false);
-    for (std::string section, key, text; lookups >> section >> key >> text;) {
-      const double value = std::stod(text);
+    reader.Open(Path("test.cfg"), false);
+    for (std::string text; lookups >> section >> key >> text;) {
+      const double number = std::stod(text);
       char line[512];
       std::snprintf(line, sizeof line, "[%s] %s (%s): \"%s\" %d %d %.17g\n", section.c_str(),
                     key.c_str(), text.c_str(), reader.GetString(section, key, text).c_str(),
-                    reader.GetInt(section, key, static_cast<int>(value)),
-                    reader.GetBool(section, key, value != 0),
-                    reader.GetDouble(section, key, value));
+                    reader.GetInt(section, key, static_cast<int>(number)),
+                    reader.GetBool(section, key, number != 0),
+                    reader.GetDouble(section, key, number));
       outcome += line;
     }
     if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader.GetDocument());
-    if (!set.empty()) {
-      const size_t key = set.find('\n') + 1, value = set.find('\n', key) + 1;
+    if (std::getline(set, section) && std::getline(set, key) && std::getline(set, value)) {
       {
-        ConfigReader reader;
-        reader.Open(path_, true);
-        reader.SetString(set.substr(0, key - 1), set.substr(key, value - key - 1),
-                         set.substr(value, set.find('\n', value) - value));
+        ConfigReader writer;
+        writer.Open(Path("test.cfg"), true);
+        writer.SetString(section, key, value);
       }
       EXPECT_FALSE(temp_.Exists("test.cfg.kvbtmp")) << base;
       outcome = temp_.ReadFile("test.cfg");
@@ -98,7 +76,7 @@ TEST_F(ConfigReaderTest, FileIsLeftAloneWhenTheDocumentMayNotBeWritten) {
     ASSERT_TRUE(temp_.WriteFile("test.cfg.kvbtmp", "half"));  // a writable open removes it
     {
       ConfigReader reader;
-      reader.Open(path_, writable);
+      reader.Open(Path("test.cfg"), writable);
       if (!writable) reader.SetString("S", "k", "v");
     }
     EXPECT_EQ(temp_.ReadFile("test.cfg"), original) << writable;
@@ -107,7 +85,7 @@ TEST_F(ConfigReaderTest, FileIsLeftAloneWhenTheDocumentMayNotBeWritten) {
   // A store never creates its file nor reads a folder, not even after an
   // earlier file of its own loaded.
   ConfigReader reader;
-  reader.Open(path_, true);
+  reader.Open(Path("test.cfg"), true);
   reader.SetString("S", "k", "v");
   for (const std::string& other : {temp_.Join("missing.cfg"), temp_.Path()}) {
     reader.Open(other, true);
@@ -126,7 +104,7 @@ TEST_F(ConfigReaderTest, FailedSaveLeavesTheOriginalWhole) {
   for (int n = 1; n <= 3; ++n) {
     ASSERT_TRUE(temp_.WriteFile("test.cfg", original));
     ConfigReader reader;
-    reader.Open(path_, true);
+    reader.Open(Path("test.cfg"), true);
     reader.SetString("S", "k", "v");
     platform::InjectWriteFault(n);
     reader.Save();
@@ -141,6 +119,59 @@ TEST_F(ConfigReaderTest, FailedSaveLeavesTheOriginalWhole) {
     reader.Save();
     EXPECT_TRUE(temp_.ReadFile("test.cfg") == saved) << n;
   }
+}
+
+using LineFileTest = TempDirTest;
+
+TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
+  const std::string block(65535, 'x');  // the CR ends one read block, the LF starts the next
+  const std::string huge(10 << 20, 'v');
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {}},
+      {"\n", {""}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\rb\r", {"a\rb\r"}},
+      {"a\r\r\n\0\n"s, {"a\r", "\0"s}},
+      {block + "\r\nb", {block, "b"}},
+      {huge + "\nj", {huge, "j"}}};
+  for (const auto& [input, expected] : cases) {
+    ASSERT_TRUE(temp_.WriteFile("f.txt", input));
+    LineReader reader;
+    ASSERT_TRUE(reader.Open(Path("f.txt")));
+    std::vector<std::string> lines;
+    for (std::string line; reader.ReadLine(&line);) lines.push_back(line);
+    EXPECT_TRUE(lines == expected && !reader.Failed()) << input.substr(0, 20);
+  }
+  LineReader reader;
+  EXPECT_FALSE(reader.Open(Path("missing.txt")) || reader.Open(temp_.Path()));
+}
+
+TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
+  {
+    LineWriter writer;
+    ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteTruncate));
+    writer.WriteLine("a");
+    writer.Write("b\r\n");
+    writer.WriteLine("");
+    writer.Flush();
+    writer.WriteLine("c");
+  }  // the destructor flushes
+  LineWriter writer;
+  ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteAppend));
+  writer.WriteLine("d");
+  writer.Flush();
+  platform::InjectWriteFault(1);
+  writer.WriteLine("lost");
+  writer.Flush();
+  EXPECT_FALSE(writer.Good());
+  platform::InjectWriteFault(0);
+  writer.WriteLine("dropped");
+  writer.Close();
+  // The full disk took half of the failed block; nothing after it was written.
+  EXPECT_EQ(temp_.ReadFile("f.txt"), "a\r\nb\r\n\r\nc\r\nd\r\nlos");
+  EXPECT_FALSE(writer.Open(temp_.Path(), platform::File::Mode::kWriteTruncate) || writer.Good());
 }
 
 }  // namespace

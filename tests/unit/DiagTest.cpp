@@ -1,21 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <regex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "diag/ActiveDebugLogger.h"
 #include "diag/CThreadLock.h"
 #include "platform/Platform.h"
 #include "settings/Configuration.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,28 +20,23 @@ std::string UtcNow() {
   return text;
 }
 
-std::string WithoutStamps(const std::string& log) {
-  return std::regex_replace(log, kStamp, "<time>");
-}
-
-std::string Header(const char* title) {
+// The log's first lines, with "<time>" for every stamp.
+std::string Header(const std::string& title) {
   const platform::SystemVersion version = platform::GetSystemVersion();
-  char line[256];
-  std::snprintf(line, sizeof line, "[<time>] Zaro v2.0.2.2773 / Windows v%d.%d.%d %s\r\n",
-                version.major, version.minor, version.build, version.servicePack.c_str());
-  return std::string("Zaro ") + title + " Debug Logfile - Created at <time>\r\n" +
-         std::string(63, '-') + "\r\n" + line;
+  return "Zaro " + title + " Debug Logfile - Created at <time>\r\n" + std::string(63, '-') +
+         "\r\n[<time>] Zaro v2.0.2.2773 / Windows v" + std::to_string(version.major) + "." +
+         std::to_string(version.minor) + "." + std::to_string(version.build) + " " +
+         version.servicePack + "\r\n";
 }
 
 TEST(ActiveDebugLoggerTest, StartsTheFileAnewWithHeaderWholeStampedLinesAndClosingLine) {
-  const char* const kFiles[][2] = {{"Zaro_main.log", "Main Program"},
-                                   {"Zaro_bootstrap.log", "Bootstrapper"},
-                                   {"Zaro_locks.log", "Thread Locking"}};
+  const std::string kFiles[][2] = {{"logs/Zaro_main.log", "Main Program"},
+                                   {"logs/Zaro_bootstrap.log", "Bootstrapper"},
+                                   {"logs/Zaro_locks.log", "Thread Locking"}};
   for (int logNumber = 0; logNumber < 3; ++logNumber) {
     TempDir folder;
     ASSERT_TRUE(folder.Create());
-    ASSERT_TRUE(folder.WriteFile(std::string("logs/") + kFiles[logNumber][0],
-                                 std::string(4096, 'x') + "\r\nold line\r\n"));
+    ASSERT_TRUE(folder.WriteFile(kFiles[logNumber][0], std::string(4096, 'x') + "\r\nold\r\n"));
     const std::string before = UtcNow();
     {
       ActiveDebugLogger logger(logNumber, folder.Path());
@@ -63,29 +50,25 @@ TEST(ActiveDebugLoggerTest, StartsTheFileAnewWithHeaderWholeStampedLinesAndClosi
         });
       for (std::thread& thread : threads) thread.join();
     }
-    const std::string after = UtcNow();
-    const std::string log = folder.ReadFile(std::string("logs/") + kFiles[logNumber][0]);
-    const std::string plain = WithoutStamps(log);
+    const std::string after = UtcNow(), log = folder.ReadFile(kFiles[logNumber][0]);
+    const std::string plain = std::regex_replace(log, kStamp, "<time>");
     const std::regex line(R"(\[<time>\] \[\d\] line \d+ of a longer text\r\n)");
     EXPECT_EQ(std::distance(std::sregex_iterator(plain.begin(), plain.end(), line), {}), 200);
     EXPECT_EQ(std::regex_replace(plain, line, ""),
               Header(kFiles[logNumber][1]) +
                   "[<time>] [-42] lock acquired ConfigReader::Load\r\n"
-                  "[<time>] two\nlines 100%\r\n[<time>] \r\n"
-                  "[<time>] ** Logfile closed\r\n");
+                  "[<time>] two\nlines 100%\r\n[<time>] \r\n[<time>] ** Logfile closed\r\n");
     for (std::sregex_iterator it(log.begin(), log.end(), kStamp), end; it != end; ++it)
       EXPECT_TRUE(before <= it->str() && it->str() <= after) << "UTC, not local time";
   }
-}
-
-TEST(ActiveDebugLoggerTest, DropsEverythingWhenTheFileCannotBeWritten) {
+  // Nothing at all when the file cannot be written: no logs folder, a folder in
+  // the way, a log number out of range.
   TempDir folder;
   ASSERT_TRUE(folder.Create());
-  { ActiveDebugLogger(2, folder.Path()).Write("dropped %d", 1); }  // no logs folder
+  { ActiveDebugLogger(2, folder.Path()).Write("dropped %d", 1); }
   EXPECT_FALSE(folder.Exists("logs"));
   fs::create_directories(folder.Join("logs/Zaro_locks.log"));
-  { ActiveDebugLogger(2, folder.Path()).Write("dropped %d", 2); }  // a folder in the way
-  for (int logNumber : {-1, 3, 1000}) ActiveDebugLogger(logNumber, folder.Path()).Write("x");
+  for (int logNumber : {2, -1, 3, 1000}) ActiveDebugLogger(logNumber, folder.Path()).Write("x");
   EXPECT_EQ(std::distance(fs::recursive_directory_iterator(folder.Join("logs")), {}), 1);
   EXPECT_TRUE(fs::is_directory(folder.Join("logs/Zaro_locks.log")));
 }
@@ -106,7 +89,8 @@ TEST(ActiveDebugLoggerTest, DropsEverythingWhenTheFileCannotBeWritten) {
     { CThreadLock lock(&section, "Test::Untraced", false); }
     if (fs::exists(logs)) failures += "an untraced lock made the logger\n";
     { CThreadLock lock(&section, "Test::Traced", true); }
-    const std::string log = WithoutStamps(ReadBytes(logs + "/Zaro_locks.log"));
+    const std::string log =
+        std::regex_replace(ReadBytes(logs + "/Zaro_locks.log"), kStamp, "<time>");
     const std::string id =
         "[<time>] [" + std::to_string(static_cast<int>(platform::CurrentThreadId())) + "] ";
     const std::string expected =

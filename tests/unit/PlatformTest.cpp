@@ -1,61 +1,13 @@
-// The platform layer as both targets share it.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-
+// The platform layer: what both targets share, then each one's own side (Wine's
+// drive folders on Linux; paths unchanged and the shell's folders on Windows).
 #include "platform/Platform.h"
-#include "unit/PlatformTestFixture.h"
-
-namespace fs = std::filesystem;
+#include "support/TempDir.h"
 
 namespace {
 
-TEST(WildcardTest, MatchesAsWin32Does) {
-  struct Case {
-    const char *pattern, *name;
-    bool matches;
-  } cases[] = {
-      // clang-format off
-      {"texture.*", "texture", true}, {"texture.*", "Texture.B", true},
-      {"texture.*", "texture.a.b", true}, {"texture.*", "textures", false},
-      {"texture.*", "texture_old", false}, {"texture.*", "texture.", true},
-      {"VORN_*.*", "vorn_a320", true}, {"VORN_*.*", "VORN_x.y", true},
-      {"VORN_*.*", "XVORN_A320", false}, {"VORN_*.*", "VORN", false},
-      {"*.*", "anything", true}, {"*.*", ".hidden", true}, {"a?c", "abc", true},
-      {"a?c", "ac", false}, {"*", "", true}, {"a*b*c", "aXXbYYbZZc", true},
-      {"a*b*c", "aXXbYYbZZ", false}, {"**", "x", true},
-      {"\xe9*", "\xc9x", false},  // only ASCII letters fold
-      // clang-format on
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(platform::MatchesWildcard(c.pattern, c.name), c.matches)
-        << c.pattern << " " << c.name;
-  // Many stars against a long name must not take exponential time.
-  EXPECT_FALSE(platform::MatchesWildcard(std::string(50, '*') + "a*b", std::string(20000, 'a')));
-}
+using PlatformTest = TempDirTest;
 
-TEST_F(PlatformTest, ListsMatchingEntriesInNtfsOrder) {
-  for (const char* name : {"textureX", "texture_old", "Texture.B", "textures", "texture.1"})
-    fs::create_directories(Path(std::string("pkg/") + name));
-  temp_.WriteFile("pkg/texture 2", "");
-  temp_.WriteFile("pkg/texture", "");
-  // The Windows build cannot make links through the standard library: a folder there.
-  std::error_code noLinks;
-  fs::create_directory_symlink(temp_.Path(), Path("pkg/texture.link"), noLinks);
-  if (noLinks) fs::create_directories(Path("pkg/texture.link"));
-
-  std::vector<platform::DirEntry> entries;
-  ASSERT_TRUE(platform::FindFiles(Path("pkg") + "\\*.*", &entries));
-  std::string names;
-  for (const auto& e : entries) names += e.name + "|";
-  EXPECT_EQ(names,
-            "texture|texture 2|texture.1|Texture.B|texture.link|textures|textureX|texture_old|");
-
-  EXPECT_FALSE(platform::FindFiles(Path("pkg") + "\\nothing*", &entries));
-  EXPECT_TRUE(entries.empty());
-  EXPECT_FALSE(platform::FindFiles(Path("missing") + "\\*.*", &entries));
-}
+bool OnWindows() { return platform::NativePath("C:\\x") == "C:\\x"; }
 
 TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   fs::create_directories(Path("pkg/Panel"));
@@ -74,19 +26,32 @@ TEST_F(PlatformTest, CreationMeetsExistingNamesInOtherCase) {
   EXPECT_EQ(names, (std::vector<std::string>{"AIRCRAFT.CFG", "Panel"}));
 }
 
-TEST_F(PlatformTest, ReadOnlyFilesAreNeverWrittenEvenByRoot) {
-  temp_.WriteFile("ro.cfg", "keep");
-  fs::permissions(Path("ro.cfg"),
-                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  platform::File file;
-  for (auto mode : {platform::File::Mode::kWriteTruncate, platform::File::Mode::kWriteAppend})
-    EXPECT_EQ(file.Open(Path("ro.cfg"), mode), platform::Status::kFailed);
-  EXPECT_EQ(platform::DeleteFile(Path("ro.cfg")), platform::Status::kFailed);
-  EXPECT_EQ(platform::CreateEmptyFile(Path("ro.cfg")), platform::Status::kFailed);
-  platform::AtomicFile atomic;
-  EXPECT_FALSE(atomic.Begin(Path("ro.cfg")));
-  EXPECT_EQ(temp_.ReadFile("ro.cfg"), "keep");
-  EXPECT_EQ(file.Open(Path("ro.cfg"), platform::File::Mode::kRead), platform::Status::kOk);
+TEST_F(PlatformTest, MapsDriveLettersAndIgnoresLetterCase) {
+  if (OnWindows()) GTEST_SKIP() << "paths reach the system unchanged";
+  temp_.WriteFile("prefix-target/Games/FSX/Fsx.CFG", "x");
+  fs::create_directories(Path("prefix/dosdevices"));
+  fs::create_directory_symlink(Path("prefix-target"), Path("prefix/dosdevices/c:"));
+  ScopedEnvironment prefix("WINEPREFIX", Path("prefix"));
+  EXPECT_EQ(platform::NativePath("C:\\games\\fsx\\fsx.cfg"),
+            Path("prefix/dosdevices/c:/Games/FSX/Fsx.CFG"));
+  EXPECT_EQ(platform::NativePath("c:\\Games\\new\\file"),
+            Path("prefix/dosdevices/c:/Games/new/file"));
+  EXPECT_EQ(platform::NativePath("D:\\x"), Path("prefix/dosdevices/d:/x"));
+  EXPECT_EQ(platform::NativePath(Path("PREFIX-TARGET") + "\\games"), Path("prefix-target/Games"));
+  EXPECT_EQ(platform::NativePath("relative\\path"), "relative/path");
+}
+
+TEST(PlatformWin32Test, PathsUnchangedRoamingFolderFromTheShellVersionKnown) {
+  if (!OnWindows()) GTEST_SKIP() << "Wine's drive folders instead";
+  for (const char* path : {"C:\\Games\\FSX\\\\SimObjects", "\\VORN\\Zaro", "relative\\x"})
+    EXPECT_EQ(platform::NativePath(path), path);
+  const std::string roaming = platform::SpecialFolderPath(26);
+  ASSERT_FALSE(roaming.empty());
+  EXPECT_NE(roaming.back(), '\\');
+  EXPECT_TRUE(std::filesystem::is_directory(roaming)) << roaming;
+  EXPECT_EQ(platform::SpecialFolderPath(0x7fff), "");
+  EXPECT_GE(platform::GetSystemVersion().major, 5);
+  EXPECT_NE(platform::CurrentThreadId(), 0u);
 }
 
 }  // namespace
