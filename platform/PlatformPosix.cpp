@@ -363,11 +363,6 @@ bool AtomicFile::Begin(const std::string& path) {
   return true;
 }
 
-bool AtomicFile::Write(const char* data, size_t size) {
-  if (tempNative_.empty() || failed_) return false;
-  if (!file_.Write(data, size)) failed_ = true;
-  return !failed_;
-}
 
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
@@ -522,11 +517,6 @@ std::string UtcTimeStamp() {
   return std::string(buffer, length);
 }
 
-void WriteConsoleLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 void Pause() {
   std::fputs("Press any key to continue . . . ", stdout);

@@ -1,7 +1,9 @@
-// Matching and ordering of folder listings, the same on every target: the
-// system's own matching differs between file systems, and FAT and Wine list in
-// other orders than NTFS.
+// What the platform layer does the same way on every target: matching and
+// ordering of folder listings (the system's own matching differs between file
+// systems, and FAT and Wine list in other orders than NTFS), console lines, and
+// the write-fault seam.
 #include <atomic>
+#include <cstdio>
 
 #include "config/Text.h"
 #include "platform/Platform.h"
@@ -58,6 +60,19 @@ bool ListingLess(const std::string& a, const std::string& b) {
   const int folded = text::CompareNoCase(a, b);
   if (folded != 0) return folded < 0;
   return a < b;  // std::string compares bytes as unsigned char
+}
+
+bool AtomicFile::Write(const char* data, size_t size) {
+  if (tempNative_.empty() || failed_) return false;
+  if (!file_.Write(data, size)) failed_ = true;
+  return !failed_;
+}
+
+void WriteConsoleLine(const std::string& line) {
+  // Windows keeps standard output in text mode: its run-time turns the LF into CR LF.
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
 }
 
 void InjectWriteFault(int n) { writeFaultCountdown.store(n < 0 ? 0 : n); }
