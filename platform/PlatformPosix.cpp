@@ -363,7 +363,6 @@ bool AtomicFile::Begin(const std::string& path) {
   return true;
 }
 
-
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
   bool ok = !failed_ && !internal::ConsumeWriteFault();
@@ -516,7 +515,6 @@ std::string UtcTimeStamp() {
   const size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &utc);
   return std::string(buffer, length);
 }
-
 
 void Pause() {
   std::fputs("Press any key to continue . . . ", stdout);

@@ -177,7 +177,6 @@ bool AtomicFile::Begin(const std::string& path) {
   return true;
 }
 
-
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
   bool ok = !failed_ && !internal::ConsumeWriteFault();
@@ -322,7 +321,6 @@ std::string UtcTimeStamp() {
   const size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
   return std::string(buffer, length);
 }
-
 
 void Pause() {
   std::fflush(stdout);
