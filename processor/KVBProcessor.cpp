@@ -49,35 +49,6 @@ bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t
   return false;
 }
 
-// CopyBaseConfig's work. `wholeCopy` tells whether aircraft.cfg now holds every
-// line of vorn.cfg, or is an empty new file where vorn.cfg cannot be opened.
-bool CopyLines(const std::string& packageFolder, const std::string& aircraftCfgPath,
-               bool* wholeCopy) {
-  static const char kHelicopter[] = "[helicopter]";
-
-  LineReader reader;
-  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
-  // Truncated, never appended to: the copy must not follow stale content.
-  LineWriter writer;
-  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
-
-  bool isAirplane = true;
-  if (readable) {
-    std::string line;
-    while (reader.ReadLine(&line)) {
-      writer.WriteLine(line);
-      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
-        isAirplane = false;
-    }
-  }
-  // Nobody reads the copy before it is complete, so whole lines go out in one
-  // block rather than one write per line.
-  writer.Close();
-  *wholeCopy = writer.Good() && !reader.Failed();
-  reader.Close();
-  return isAirplane;
-}
-
 // The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
 void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
   out->append("LOD1 polygons: ");
@@ -159,7 +130,7 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   // Declared before the aircraft store so that it is released after it.
   ConfigReader baseCfg;
   bool wholeCopy = false;
-  const bool isAirplane = CopyLines(packageFolder, aircraftCfgPath, &wholeCopy);
+  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath, &wholeCopy);
 
   ConfigReader aircraftCfg;
   aircraftCfg.Open(aircraftCfgPath, true);
@@ -191,9 +162,30 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
 }
 
 bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
-                                  const std::string& aircraftCfgPath) {
-  bool wholeCopy = false;
-  return CopyLines(packageFolder, aircraftCfgPath, &wholeCopy);
+                                  const std::string& aircraftCfgPath, bool* wholeCopy) {
+  static const char kHelicopter[] = "[helicopter]";
+
+  LineReader reader;
+  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
+  // Truncated, never appended to: the copy must not follow stale content.
+  LineWriter writer;
+  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
+
+  bool isAirplane = true;
+  if (readable) {
+    std::string line;
+    while (reader.ReadLine(&line)) {
+      writer.WriteLine(line);
+      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
+        isAirplane = false;
+    }
+  }
+  // Nobody reads the copy before it is complete, so whole lines go out in one
+  // block rather than one write per line.
+  writer.Close();
+  if (wholeCopy) *wholeCopy = writer.Good() && !reader.Failed();
+  reader.Close();
+  return isAirplane;
 }
 
 void KVBProcessor::DeleteFolder(const std::string& folder) {

@@ -21,8 +21,11 @@ class KVBProcessor {
   void ProcessAircraft(const std::string& packageFolder, LineWriter& database, bool hidden);
 
   /// Copies vorn.cfg line by line into a new aircraft.cfg; false when a line
-  /// names the helicopter section.
-  bool CopyBaseConfig(const std::string& packageFolder, const std::string& aircraftCfgPath);
+  /// names the helicopter section. `wholeCopy`, when given, tells whether
+  /// aircraft.cfg now holds every line of vorn.cfg (or is a new empty file where
+  /// vorn.cfg cannot be opened).
+  bool CopyBaseConfig(const std::string& packageFolder, const std::string& aircraftCfgPath,
+                      bool* wholeCopy = nullptr);
 
   /// Deletes a folder with everything in it, never following a link.
   void DeleteFolder(const std::string& folder);
