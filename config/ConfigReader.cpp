@@ -89,12 +89,13 @@ void ConfigReader::Open(const std::string& path, bool writable) {
 void ConfigReader::Load() {
   Cleanup();
   CThreadLock lock(&section_, "ConfigReader::Load", false);
-  fileLoaded_ = false;
   utf8Bom_ = false;
   utf16Bom_ = false;
 
   LineReader reader;
-  if (!reader.Open(path_)) return;
+  loadStatus_ = reader.Open(path_);
+  loadError_ = loadStatus_ == platform::Status::kOk ? 0 : platform::LastError();
+  if (loadStatus_ != platform::Status::kOk) return;
 
   // Scratch strings keep their capacity from line to line.
   std::string line;
@@ -159,7 +160,10 @@ void ConfigReader::Load() {
 
   loaded_ = true;
   modified_ = false;
-  fileLoaded_ = !reader.Failed();
+  if (reader.Failed()) {
+    loadStatus_ = platform::Status::kFailed;
+    loadError_ = reader.Error();
+  }
 }
 
 const std::string* ConfigReader::Find(const std::string& section, const std::string& key) const {
@@ -211,13 +215,19 @@ void ConfigReader::SetString(const std::string& section, const std::string& key,
 
 void ConfigReader::Save() {
   CThreadLock lock(&section_, "ConfigReader::Save", false);
+  saved_ = Saved::kNothing;
   if (!loaded_ || !writable_ || !modified_) return;
   // A document that is not the whole file, or a UTF-16 file the store cannot
   // represent, would destroy what it replaces.
-  if (!fileLoaded_ || utf16Bom_) return;
+  if (!HoldsWholeFile() || utf16Bom_) return;
 
   platform::AtomicFile file;
-  if (!file.Begin(path_)) return;
+  const platform::Status begun = file.Begin(path_);
+  if (begun != platform::Status::kOk) {
+    saved_ = begun == platform::Status::kReadOnly ? Saved::kReadOnly : Saved::kFailed;
+    saveError_ = platform::LastError();
+    return;
+  }
   BlockWriter out(&file);
   if (utf8Bom_) out.Append(kUtf8Bom, 3);
   for (const auto& section : document_) {
@@ -236,7 +246,17 @@ void ConfigReader::Save() {
     }
   }
   // The AtomicFile abandons the temporary file when it is not committed.
-  if (out.Flush()) file.Commit(durable_);
+  if (out.Flush() && file.Commit(durable_)) {
+    saved_ = Saved::kWritten;
+  } else {
+    saved_ = Saved::kFailed;
+    saveError_ = platform::LastError();
+  }
+}
+
+void ConfigReader::Close() {
+  Save();
+  writable_ = false;
 }
 
 void ConfigReader::Cleanup() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diag/CCriticalSection.h"
+#include "platform/Platform.h"
 
 /// Orders names by their upper-cased bytes, compared as unsigned.
 struct NoCaseLess {
@@ -40,6 +41,9 @@ class ConfigReader {
 
   /// Writes the document when loaded, writable and modified; never throws.
   void Save();
+  /// Saves as the destructor would, then stops writing back: the destructor writes
+  /// nothing more, and the document and the outcome of the save stay readable.
+  void Close();
   /// Empties the document; the path and the flags stay.
   void Cleanup();
 
@@ -49,7 +53,20 @@ class ConfigReader {
 
   bool IsLoaded() const { return loaded_; }
   /// The document holds the whole file: it opened and was read to its end.
-  bool HoldsWholeFile() const { return fileLoaded_; }
+  bool HoldsWholeFile() const { return loadStatus_ == platform::Status::kOk; }
+  /// What the last Open found: kOk for a whole file; kNotFound; kFailed when the
+  /// file could not be opened or read to its end, with the system's error.
+  platform::Status GetLoadStatus() const { return loadStatus_; }
+  int GetLoadError() const { return loadError_; }
+  /// A UTF-16 file: loaded as bytes, never written back.
+  bool IsUtf16() const { return utf16Bom_; }
+
+  /// What the last Save did: kNothing when it had nothing to write (not loaded
+  /// whole, read-only store, unchanged, UTF-16); otherwise whether the file was
+  /// replaced, and if not, why (GetSaveError: the system's error).
+  enum class Saved { kNothing, kWritten, kReadOnly, kFailed };
+  Saved GetSaved() const { return saved_; }
+  int GetSaveError() const { return saveError_; }
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }
@@ -69,7 +86,10 @@ class ConfigReader {
   bool durable_ = false;
   bool utf8Bom_ = false;   // written again on save
   bool utf16Bom_ = false;  // such a file is never written back
-  // The document holds the whole file at path_: false after a Load that could not
-  // open or finish reading it, so Save never puts a partial document in its place.
-  bool fileLoaded_ = false;
+  // Only kOk means the document holds the whole file at path_, so Save never puts
+  // a partial document in its place.
+  platform::Status loadStatus_ = platform::Status::kNotFound;
+  int loadError_ = 0;
+  Saved saved_ = Saved::kNothing;
+  int saveError_ = 0;
 };

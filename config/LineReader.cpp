@@ -18,12 +18,14 @@ LineReader::~LineReader() {
   if (buffer_ && !spareBlock) spareBlock = std::move(buffer_);
 }
 
-bool LineReader::Open(const std::string& path) {
+platform::Status LineReader::Open(const std::string& path) {
   Close();
-  if (file_.Open(path, platform::File::Mode::kRead) != platform::Status::kOk) return false;
+  const platform::Status status = file_.Open(path, platform::File::Mode::kRead);
+  if (status != platform::Status::kOk) return status;
+  unread_ = file_.Size();
   if (!buffer_)
     buffer_ = spareBlock ? std::move(spareBlock) : std::unique_ptr<char[]>(new char[kBlockSize]);
-  return true;
+  return status;
 }
 
 bool LineReader::ReadLine(std::string* line) {
@@ -47,12 +49,15 @@ bool LineReader::ReadLine(std::string* line) {
       position_ = end_;
       any = true;
     }
-    if (atEnd_) return any;
+    // Once the size that the file had when opened is read, that is its end: one
+    // read call less for every small file.
+    if (atEnd_ || unread_ == 0) return any;
     const long long count = file_.Read(buffer_.get(), kBlockSize);
     if (count < 0) {
       // A line cut short by the error is not a line of the file.
       atEnd_ = true;
       failed_ = true;
+      error_ = platform::LastError();
       line->clear();
       return false;
     }
@@ -60,6 +65,7 @@ bool LineReader::ReadLine(std::string* line) {
       atEnd_ = true;
       return any;
     }
+    if (unread_ > 0) unread_ = count < unread_ ? unread_ - count : 0;
     position_ = 0;
     end_ = static_cast<size_t>(count);
   }
@@ -69,6 +75,8 @@ void LineReader::Close() {
   file_.Close();
   position_ = 0;
   end_ = 0;
+  unread_ = -1;
   atEnd_ = false;
   failed_ = false;
+  error_ = 0;
 }

@@ -13,13 +13,15 @@ class LineReader {
   LineReader() = default;
   virtual ~LineReader();  // hands its block to the next reader
 
-  /// False when the file cannot be opened for reading (missing, a folder, ...).
-  bool Open(const std::string& path);
+  /// Fails when the file cannot be opened for reading (missing, a folder, ...).
+  platform::Status Open(const std::string& path);
   /// The next line without its line end; false at the end of the file or on a
   /// read error.
   bool ReadLine(std::string* line);
-  /// True when reading stopped at a read error rather than at the end of the file.
+  /// True when reading stopped at a read error rather than at the end of the file;
+  /// `Error` is then the system's error.
   bool Failed() const { return failed_; }
+  int Error() const { return error_; }
   void Close();
 
  private:
@@ -27,7 +29,9 @@ class LineReader {
   // Not a string: resizing one would clear the whole block for every small file.
   std::unique_ptr<char[]> buffer_;
   size_t position_ = 0;
-  size_t end_ = 0;  // bytes of buffer_ that hold data
+  size_t end_ = 0;         // bytes of buffer_ that hold data
+  long long unread_ = -1;  // bytes of the file not read yet, when its size is known
   bool atEnd_ = false;
   bool failed_ = false;
+  int error_ = 0;
 };

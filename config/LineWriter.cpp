@@ -8,14 +8,26 @@ constexpr size_t kBlockSize = 64 * 1024;
 
 LineWriter::~LineWriter() { Close(); }
 
-bool LineWriter::Open(const std::string& path, platform::File::Mode mode) {
+platform::Status LineWriter::Open(const std::string& path, platform::File::Mode mode) {
   Close();
   buffer_.clear();
-  good_ = file_.Open(path, mode) == platform::Status::kOk;
-  return good_;
+  status_ = platform::Status::kOk;
+  error_ = 0;
+  linesGiven_ = linesWritten_ = 0;
+  const platform::Status status = file_.Open(path, mode);
+  good_ = status == platform::Status::kOk;
+  if (!good_) Failed(status);
+  return status;
+}
+
+void LineWriter::Failed(platform::Status status) {
+  good_ = false;
+  status_ = status;
+  error_ = platform::LastError();
 }
 
 void LineWriter::WriteLine(const std::string& line) {
+  ++linesGiven_;
   if (!good_ || !file_.IsOpen()) return;
   buffer_.append(line);
   buffer_.append("\r\n", 2);
@@ -32,7 +44,8 @@ void LineWriter::Write(const char* data, size_t size) {
 
 void LineWriter::Flush() {
   if (good_ && file_.IsOpen() && !buffer_.empty() && !file_.Write(buffer_.data(), buffer_.size()))
-    good_ = false;
+    Failed(platform::Status::kFailed);
+  if (good_ && file_.IsOpen()) linesWritten_ = linesGiven_;
   buffer_.clear();
 }
 

@@ -15,8 +15,15 @@ class LineWriter {
   LineWriter& operator=(const LineWriter&) = delete;
 
   /// Opens for writing; a failure leaves the writer in its failed state.
-  bool Open(const std::string& path, platform::File::Mode mode);
+  platform::Status Open(const std::string& path, platform::File::Mode mode);
   bool Good() const { return good_; }
+  /// Why the writer is in its failed state: the failure of the open (kReadOnly,
+  /// kNotFound, kFailed) or of a write (kFailed); `Error` is the system's error.
+  platform::Status Status() const { return status_; }
+  int Error() const { return error_; }
+  /// Lines handed to WriteLine, and how many of them reached the file.
+  long long LinesGiven() const { return linesGiven_; }
+  long long LinesWritten() const { return linesWritten_; }
 
   /// Text and CR LF; no flush.
   void WriteLine(const std::string& line);
@@ -28,7 +35,13 @@ class LineWriter {
   void Close();
 
  private:
+  void Failed(platform::Status status);
+
   platform::File file_;
   std::string buffer_;
   bool good_ = false;
+  platform::Status status_ = platform::Status::kOk;
+  int error_ = 0;
+  long long linesGiven_ = 0;
+  long long linesWritten_ = 0;
 };

@@ -16,7 +16,15 @@
 
 namespace platform {
 
-enum class Status { kOk, kNotFound, kFailed };
+/// kReadOnly: a file the user marked read-only, left alone. After kNotFound and
+/// kFailed, LastError tells why.
+enum class Status { kOk, kNotFound, kReadOnly, kFailed };
+
+/// The system's error number (errno, GetLastError) of this thread's last platform
+/// call that failed.
+int LastError();
+/// The system's text for an error number, without a line end.
+std::string ErrorText(int error);
 
 /// A file handle for byte I/O, opened without sharing restrictions. Reads and
 /// writes go straight to the operating system: callers buffer.
@@ -34,9 +42,11 @@ class File {
   File& operator=(const File&) = delete;
 
   /// Fails on a folder or anything else that is not a regular file (a FIFO, a
-  /// device), and for writing on a read-only file (even as root).
+  /// device); for writing, a read-only file gives kReadOnly (even as root).
   Status Open(const std::string& path, Mode mode);
   bool IsOpen() const { return handle_ != kInvalid; }
+  /// The size of the open file when it was opened; -1 when unknown.
+  long long Size() const { return size_; }
   /// Bytes read, 0 at the end of the file, -1 on an error.
   long long Read(char* buffer, size_t size);
   /// Writes all bytes or fails.
@@ -49,6 +59,7 @@ class File {
   friend class AtomicFile;  // writes its temporary file through a File
   static constexpr intptr_t kInvalid = -1;
   intptr_t handle_ = kInvalid;
+  long long size_ = -1;
 };
 
 /// Writes a file anew through a temporary file beside it ("<target>.kvbtmp") that
@@ -62,9 +73,9 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  /// Fails, touching nothing, when the target is read-only or is not a regular
-  /// file (a folder, a FIFO, a device).
-  bool Begin(const std::string& path);
+  /// Fails, touching nothing, when the target is read-only (kReadOnly) or is not
+  /// a regular file (a folder, a FIFO, a device).
+  Status Begin(const std::string& path);
   bool Write(const char* data, size_t size);
   /// Replaces the target; with `durable`, the data is on the disk first. On any
   /// failure the temporary file is removed and the target stays as it was.
@@ -78,7 +89,8 @@ class AtomicFile {
   bool failed_ = false;
 };
 
-/// Removes a temporary file that a killed run left beside `path`.
+/// Removes the temporary files that a killed run left beside `path`, whatever
+/// the letter case of their names.
 void RemoveStaleTemporary(const std::string& path);
 
 /// One entry of a folder listing.
@@ -86,14 +98,15 @@ struct DirEntry {
   std::string name;
   bool isDirectory = false;  // a link to a folder counts as a folder
   bool isLink = false;       // symbolic link, junction or other reparse point
+  long long size = -1;       // where the listing tells it (Windows), else -1
 };
 
 /// Lists the entries that match the last component of `pattern` ('*' any run,
 /// '?' one character, letter case ignored, a trailing ".*" also matching a name
-/// without a dot), sorted as NTFS sorts them. "." and ".." never appear. Returns
-/// false, with no entries, when the listing cannot start: missing folder or no
-/// matching entry.
-bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
+/// without a dot), sorted as NTFS sorts them. "." and ".." never appear. kOk when
+/// the folder could be read, even with no entry matching; kNotFound when there is
+/// no such folder.
+Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
 
 /// The matching rule of FindFiles for one name.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);
@@ -101,7 +114,8 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name);
 /// The order of FindFiles: names compared as upper-cased bytes, then raw bytes.
 bool ListingLess(const std::string& a, const std::string& b);
 
-/// Deletes a file (a link: the link). Fails on a folder and on a read-only file.
+/// Deletes a file (a link: the link). Fails on a folder; kReadOnly on a read-only
+/// file.
 Status DeleteFile(const std::string& path);
 
 /// Creates one folder; fails when anything of that name exists.
@@ -112,7 +126,7 @@ Status CreateFolder(const std::string& path);
 Status RemoveFolder(const std::string& path);
 
 /// Creates an empty file, or empties an existing one, with no sharing while it is
-/// open; the file is closed at once. Fails on a read-only file.
+/// open; the file is closed at once. kReadOnly on a read-only file.
 Status CreateEmptyFile(const std::string& path);
 
 /// True when anything exists at `path` (the `_access` existence test).
@@ -122,12 +136,15 @@ bool PathExists(const std::string& path);
 bool IsLink(const std::string& path);
 
 /// The path that the target's own calls use for `path`: unchanged on Windows, the
-/// mapped native path on Linux. For tests and diagnostics.
+/// mapped native path on Linux. How the report names a file, and for tests.
 std::string NativePath(const std::string& path);
 
 /// A shell special folder (26: the roaming application-data folder), without a
 /// trailing separator; "" when it cannot be found.
 std::string SpecialFolderPath(int folderId);
+/// Where SpecialFolderPath looks for folder 26 on this system, in words (lines
+/// after the first start with two blanks).
+const char* AppDataFolderRule();
 
 /// The calling thread's id as the system numbers it.
 unsigned long CurrentThreadId();
@@ -145,6 +162,8 @@ std::string UtcTimeStamp();
 
 /// Prints one line on standard output with the console's line end, and flushes.
 void WriteConsoleLine(const std::string& line);
+/// The same on standard error.
+void WriteErrorLine(const std::string& line);
 
 /// Prompts and waits for one key; returns at once when there is no input.
 void Pause();

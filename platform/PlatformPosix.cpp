@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "config/Text.h"
 #include "platform/Platform.h"
@@ -137,8 +138,16 @@ FileInfo Inspect(const std::string& native) {
   return info;
 }
 
-Status ErrnoStatus() {
-  return (errno == ENOENT || errno == ENOTDIR) ? Status::kNotFound : Status::kFailed;
+// The failure that errno describes, kept for LastError.
+Status ErrnoFailure() {
+  const int error = errno;
+  return internal::Fail(error == ENOENT || error == ENOTDIR ? Status::kNotFound : Status::kFailed,
+                        error);
+}
+
+// Something is there, but not the regular file that is wanted.
+Status NotAFile(const FileInfo& info) {
+  return internal::Fail(Status::kFailed, info.isDirectory ? EISDIR : internal::kNotAFile);
 }
 
 // The file a link points to, so that a replacement keeps the link.
@@ -177,6 +186,44 @@ struct MappedPath {
   std::string written;
 };
 
+bool IsDotComponent(const std::string& path, size_t begin, size_t end) {
+  return (end - begin == 1 && path[begin] == '.') ||
+         (end - begin == 2 && path[begin] == '.' && path[begin + 1] == '.');
+}
+
+// "." and ".." taken away by text, as Windows does before it looks at the disk, so
+// that "Temp\..\FSX" needs no Temp. Never above the drive or "/"; a relative path
+// keeps its leading "..". Paths without them stay exactly as they are.
+void ResolveDots(std::string* rest) {
+  bool dots = false;
+  for (size_t begin = 0; begin <= rest->size() && !dots;) {
+    const size_t end = std::min(rest->find('/', begin), rest->size());
+    dots = IsDotComponent(*rest, begin, end);
+    begin = end + 1;
+  }
+  if (!dots) return;
+  const bool rooted = !rest->empty() && (*rest)[0] == '/';
+  const bool folder = rest->back() == '/';
+  std::vector<std::string> kept;
+  for (size_t begin = 0; begin <= rest->size();) {
+    const size_t end = std::min(rest->find('/', begin), rest->size());
+    const std::string component = rest->substr(begin, end - begin);
+    begin = end + 1;
+    if (component.empty() || component == ".") continue;
+    if (component != "..") {
+      kept.push_back(component);
+    } else if (!kept.empty() && kept.back() != "..") {
+      kept.pop_back();
+    } else if (!rooted) {
+      kept.push_back(component);
+    }
+  }
+  std::string resolved = rooted ? "/" : "";
+  for (size_t i = 0; i < kept.size(); ++i) resolved += (i ? "/" : "") + kept[i];
+  if (folder && !kept.empty()) resolved += '/';
+  *rest = resolved.empty() ? "." : resolved;
+}
+
 MappedPath MapPath(const std::string& path) {
   MappedPath mapped;
   mapped.rest = path;
@@ -187,6 +234,7 @@ MappedPath MapPath(const std::string& path) {
   std::string& rest = mapped.rest;
   std::replace(rest.begin(), rest.end(), '\\', '/');
   if (!mapped.base.empty() && !rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
+  ResolveDots(&rest);
   mapped.written = mapped.base + rest;
   return mapped;
 }
@@ -249,42 +297,48 @@ File::~File() { Close(); }
 
 Status File::Open(const std::string& path, Mode mode) {
   Close();
-  FileInfo info;
-  std::string native = MapPath(path).written;
-  // A file to read that is there as written needs a single look (stat follows a
-  // link), and no letter-case resolution; anything else takes the full way.
-  struct stat target;
-  if (mode == Mode::kRead && ::stat(native.c_str(), &target) == 0) {
-    info.exists = true;
-    info.status = target;
-    info.isDirectory = S_ISDIR(target.st_mode);
-  } else {
-    native = Locate(path, &info);
-  }
-  // A dangling link goes on to the open, which finds or creates what it names.
-  if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode)) {
-    return Status::kFailed;
-  }
+  const MappedPath mapped = MapPath(path);
+  std::string native = mapped.written;
   // Only regular files: a FIFO would block the run and a device never ends, and
-  // the open must not wait for a FIFO's other end before the check below.
+  // the open must not wait for a FIFO's other end before the check below. O_NONBLOCK
+  // means nothing for a regular file, so it may stay set.
   int flags = O_CLOEXEC | O_NONBLOCK;
   if (mode == Mode::kRead) {
-    if (!info.exists) return Status::kNotFound;
+    // A file that is there as written opens at once; only a miss looks at letter case.
     flags |= O_RDONLY;
+    int fd = ::open(native.c_str(), flags);
+    if (fd < 0 && errno == ENOENT && !mapped.rest.empty()) {
+      const std::string resolved = Resolve(mapped);
+      errno = ENOENT;
+      if (resolved != native) fd = ::open((native = resolved).c_str(), flags);
+    }
+    if (fd < 0) return ErrnoFailure();
+    handle_ = fd;
   } else {
-    if (info.readOnly) return Status::kFailed;
+    FileInfo info;
+    native = Locate(path, &info);
+    // A dangling link goes on to the open, which finds or creates what it names.
+    if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
+      return NotAFile(info);
+    if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
     flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
+    const int fd = ::open(native.c_str(), flags, 0666);
+    if (fd < 0) return ErrnoFailure();
+    handle_ = fd;
   }
-  const int fd = ::open(native.c_str(), flags, 0666);
-  if (fd < 0) return ErrnoStatus();
   struct stat opened;
-  // O_NONBLOCK means nothing for a regular file, so it may stay set: two calls
-  // less for every file.
-  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-    ::close(fd);
-    return Status::kFailed;
+  if (fstat(static_cast<int>(handle_), &opened) != 0) {
+    const Status failure = ErrnoFailure();
+    Close();
+    return failure;
   }
-  handle_ = fd;
+  if (!S_ISREG(opened.st_mode)) {
+    Close();
+    FileInfo what;
+    what.isDirectory = S_ISDIR(opened.st_mode);
+    return NotAFile(what);
+  }
+  size_ = opened.st_size;
   return Status::kOk;
 }
 
@@ -293,8 +347,10 @@ long long File::Read(char* buffer, size_t size) {
   for (;;) {
     const ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
     if (n >= 0) return n;
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) break;
   }
+  internal::Fail(Status::kFailed, errno);
+  return -1;
 }
 
 bool File::Write(const char* data, size_t size) {
@@ -302,13 +358,14 @@ bool File::Write(const char* data, size_t size) {
   if (internal::ConsumeWriteFault()) {
     // A full disk takes part of the data before it refuses the rest.
     if (size > 1) (void)!::write(static_cast<int>(handle_), data, size / 2);
-    errno = ENOSPC;
+    internal::Fail(Status::kFailed, ENOSPC);
     return false;
   }
   while (size > 0) {
     const ssize_t n = ::write(static_cast<int>(handle_), data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
+      internal::Fail(Status::kFailed, errno);
       return false;
     }
     data += n;
@@ -317,61 +374,86 @@ bool File::Write(const char* data, size_t size) {
   return true;
 }
 
-bool File::Sync() { return IsOpen() && fsync(static_cast<int>(handle_)) == 0; }
+bool File::Sync() {
+  if (IsOpen() && fsync(static_cast<int>(handle_)) == 0) return true;
+  internal::Fail(Status::kFailed, IsOpen() ? errno : EBADF);
+  return false;
+}
 
 void File::Close() {
   if (!IsOpen()) return;
   ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
+  size_ = -1;
 }
 
 // ---------------------------------------------------------------------------
 // AtomicFile
 
+namespace {
+
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t current = umask(0);
+    umask(current);
+    return current;
+  }();
+  return mask;
+}
+
+// Creates the temporary file; one in the way (a killed run's, or anything else of
+// that name) goes first, so that nothing is ever written through it.
+int CreateTemporary(const std::string& native, mode_t mode) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int fd = ::open(native.c_str(), flags, mode);
+  if (fd < 0 && errno == EEXIST && ::unlink(native.c_str()) == 0)
+    fd = ::open(native.c_str(), flags, mode);
+  return fd;
+}
+
+}  // namespace
+
 AtomicFile::~AtomicFile() { Abandon(); }
 
-bool AtomicFile::Begin(const std::string& path) {
+Status AtomicFile::Begin(const std::string& path) {
   Abandon();
   FileInfo info;
-  if (!LocateTarget(path, &targetNative_, &info)) return false;
+  if (!LocateTarget(path, &targetNative_, &info)) return ErrnoFailure();
   // Never replace what is not a regular file: a link to /dev/null would make a
   // run as root put a file in its place.
-  if (info.exists && (!S_ISREG(info.status.st_mode) || info.readOnly)) return false;
+  if (info.exists && !S_ISREG(info.status.st_mode)) return NotAFile(info);
+  if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
   tempNative_ = targetNative_ + kTemporarySuffix;
-  // Never write through something else that happens to carry the temporary name.
-  if (Inspect(tempNative_).exists && ::unlink(tempNative_.c_str()) != 0) {
-    tempNative_.clear();
-    return false;
-  }
-  const int fd = ::open(tempNative_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    tempNative_.clear();
-    return false;
-  }
   // The replacement keeps the old file's permissions and owner; a new file gets
   // what an ordinary creation would give it.
+  const mode_t mode = info.exists ? info.status.st_mode & 07777 : 0666;
+  const int fd = CreateTemporary(tempNative_, mode & 0777);
+  if (fd < 0) {
+    const Status failure = ErrnoFailure();
+    tempNative_.clear();
+    return failure;
+  }
   if (info.exists) {
     (void)!fchown(fd, info.status.st_uid, info.status.st_gid);
-    fchmod(fd, info.status.st_mode & 07777);
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    if ((mode & ~CreationMask()) != mode) fchmod(fd, mode);
   }
   file_.handle_ = fd;
   failed_ = false;
-  return true;
+  return Status::kOk;
 }
 
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
-  bool ok = !failed_ && !internal::ConsumeWriteFault();
+  bool ok = !failed_;
+  if (ok && internal::ConsumeWriteFault()) ok = (internal::Fail(Status::kFailed, ENOSPC), false);
   if (ok && durable) ok = file_.Sync();
   file_.Close();
-  if (ok) ok = ::rename(tempNative_.c_str(), targetNative_.c_str()) == 0;
+  if (ok && ::rename(tempNative_.c_str(), targetNative_.c_str()) != 0) ok = (ErrnoFailure(), false);
   if (!ok) {
+    const int error = LastError();
     ::unlink(tempNative_.c_str());
     tempNative_.clear();
+    internal::Fail(Status::kFailed, error);
     return false;
   }
   if (durable) SyncFolderOf(targetNative_);
@@ -390,15 +472,25 @@ void RemoveStaleTemporary(const std::string& path) {
   std::string target;
   FileInfo targetInfo;
   if (!LocateTarget(path, &target, &targetInfo)) return;
-  const std::string temporary = target + kTemporarySuffix;
-  const FileInfo info = Inspect(temporary);
-  if (info.exists && !info.isDirectory && !info.isLink) ::unlink(temporary.c_str());
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string name = target.substr(slash + 1) + kTemporarySuffix;
+  // Any letter case: a leftover beside AIRCRAFT.CFG is AIRCRAFT.CFG.kvbtmp.
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const struct dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate.size() != name.size() || text::CompareNoCase(candidate, name) != 0) continue;
+    const FileInfo info = Inspect(folder + candidate);
+    if (info.exists && !info.isDirectory && !info.isLink) ::unlink((folder + candidate).c_str());
+  }
+  closedir(dir);
 }
 
 // ---------------------------------------------------------------------------
 // Folders
 
-bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   entries->clear();
   const size_t separator = pattern.find_last_of("\\/");
   std::string folder;
@@ -410,11 +502,11 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   // A folder that opens as written needs no look at its letter case.
   std::string native = folder.empty() ? std::string(".") : MapPath(folder).written;
   DIR* dir = opendir(native.c_str());
-  if (!dir && !folder.empty()) {
-    native = NativePath(folder);
-    dir = opendir(native.c_str());
+  if (!dir && errno == ENOENT && !folder.empty()) {
+    const std::string resolved = NativePath(folder);
+    if (resolved != native) dir = opendir((native = resolved).c_str());
   }
-  if (!dir) return false;
+  if (!dir) return ErrnoFailure();
   while (const struct dirent* entry = readdir(dir)) {
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
@@ -433,29 +525,30 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   closedir(dir);
   std::sort(entries->begin(), entries->end(),
             [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
-  return !entries->empty();
+  return Status::kOk;
 }
 
 Status DeleteFile(const std::string& path) {
   FileInfo info;
   const std::string native = Locate(path, &info);
-  if (!info.exists) return Status::kNotFound;
-  if ((info.isDirectory && !info.isLink) || info.readOnly) return Status::kFailed;
-  if (info.isLink && info.isDirectory) return Status::kFailed;  // RemoveFolder's job
-  return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
+  if (!info.exists) return internal::Fail(Status::kNotFound, ENOENT);
+  // A link to a folder is RemoveFolder's job.
+  if (info.isDirectory) return internal::Fail(Status::kFailed, EISDIR);
+  if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
+  return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoFailure();
 }
 
 Status CreateFolder(const std::string& path) {
-  return ::mkdir(NativePath(path).c_str(), 0777) == 0 ? Status::kOk : ErrnoStatus();
+  return ::mkdir(NativePath(path).c_str(), 0777) == 0 ? Status::kOk : ErrnoFailure();
 }
 
 Status RemoveFolder(const std::string& path) {
   FileInfo info;
   const std::string native = Locate(path, &info);
-  if (!info.exists) return Status::kNotFound;
-  if (!info.isDirectory) return Status::kFailed;
-  if (info.isLink) return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
-  return ::rmdir(native.c_str()) == 0 ? Status::kOk : ErrnoStatus();
+  if (!info.exists) return internal::Fail(Status::kNotFound, ENOENT);
+  if (!info.isDirectory) return internal::Fail(Status::kFailed, ENOTDIR);
+  if (info.isLink) return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoFailure();
+  return ::rmdir(native.c_str()) == 0 ? Status::kOk : ErrnoFailure();
 }
 
 Status CreateEmptyFile(const std::string& path) {
@@ -487,6 +580,13 @@ std::string SpecialFolderPath(int folderId) {
   while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   return folder;
 }
+
+const char* AppDataFolderRule() {
+  return "$APPDATA when it is set, else Wine's folder for the user,\n"
+         "  $WINEPREFIX/drive_c/users/$USER/AppData/Roaming ($WINEPREFIX defaults to ~/.wine)";
+}
+
+std::string internal::SystemErrorText(int error) { return std::strerror(error); }
 
 unsigned long CurrentThreadId() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
 

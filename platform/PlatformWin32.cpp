@@ -29,9 +29,16 @@ bool IsMissingError(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
-Status StatusOfLastError() {
-  return IsMissingError(GetLastError()) ? Status::kNotFound : Status::kFailed;
+// The failure that GetLastError describes, kept for LastError.
+Status FailureOfLastError() {
+  const DWORD error = GetLastError();
+  return internal::Fail(IsMissingError(error) ? Status::kNotFound : Status::kFailed,
+                        static_cast<int>(error));
 }
+
+Status ReadOnlyFailure() { return internal::Fail(Status::kReadOnly, ERROR_ACCESS_DENIED); }
+
+Status NotAFileFailure() { return internal::Fail(Status::kFailed, internal::kNotAFile); }
 
 // The attributes of `path`, or INVALID_FILE_ATTRIBUTES with the error kept.
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
@@ -83,11 +90,13 @@ Status File::Open(const std::string& path, Mode mode) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   } else {
     // Checked first: Wine run as root would let the system write it.
-    if (IsReadOnlyFile(Attributes(path))) return Status::kFailed;
+    const DWORD attributes = Attributes(path);
+    if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
+    if (IsFolder(attributes)) return NotAFileFailure();
     handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  if (handle == INVALID_HANDLE_VALUE) return StatusOfLastError();
+  if (handle == INVALID_HANDLE_VALUE) return FailureOfLastError();
   // Emptied or positioned through the handle: OPEN_ALWAYS keeps the file's own
   // attributes, where CREATE_ALWAYS refuses a hidden file.
   bool positioned = true;
@@ -97,11 +106,14 @@ Status File::Open(const std::string& path, Mode mode) {
     LARGE_INTEGER zero = {};
     positioned = SetFilePointerEx(handle, zero, nullptr, FILE_END) != 0;
   }
-  if (!positioned) {
+  LARGE_INTEGER size = {};
+  if (!positioned || !GetFileSizeEx(handle, &size)) {
+    const Status failure = FailureOfLastError();
     CloseHandle(handle);
-    return Status::kFailed;
+    return failure;
   }
   handle_ = reinterpret_cast<intptr_t>(handle);
+  size_ = size.QuadPart;
   return Status::kOk;
 }
 
@@ -109,7 +121,10 @@ long long File::Read(char* buffer, size_t size) {
   if (!IsOpen()) return -1;
   const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
   DWORD done = 0;
-  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) return -1;
+  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) {
+    FailureOfLastError();
+    return -1;
+  }
   return done;
 }
 
@@ -119,25 +134,33 @@ bool File::Write(const char* data, size_t size) {
     // A full disk takes part of the data before it refuses the rest.
     DWORD done = 0;
     if (size > 1) WriteFile(ToHandle(handle_), data, static_cast<DWORD>(size / 2), &done, nullptr);
-    SetLastError(ERROR_DISK_FULL);
+    internal::Fail(Status::kFailed, ERROR_DISK_FULL);
     return false;
   }
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD done = 0;
-    if (!WriteFile(ToHandle(handle_), data, chunk, &done, nullptr) || done == 0) return false;
+    if (!WriteFile(ToHandle(handle_), data, chunk, &done, nullptr) || done == 0) {
+      FailureOfLastError();
+      return false;
+    }
     data += done;
     size -= done;
   }
   return true;
 }
 
-bool File::Sync() { return IsOpen() && FlushFileBuffers(ToHandle(handle_)) != 0; }
+bool File::Sync() {
+  if (IsOpen() && FlushFileBuffers(ToHandle(handle_))) return true;
+  FailureOfLastError();
+  return false;
+}
 
 void File::Close() {
   if (!IsOpen()) return;
   CloseHandle(ToHandle(handle_));
   handle_ = kInvalid;
+  size_ = -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -145,18 +168,19 @@ void File::Close() {
 
 AtomicFile::~AtomicFile() { Abandon(); }
 
-bool AtomicFile::Begin(const std::string& path) {
+Status AtomicFile::Begin(const std::string& path) {
   Abandon();
   targetNative_ = FollowLink(path);
   const DWORD attributes = Attributes(targetNative_);
-  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return false;
+  if (IsFolder(attributes)) return NotAFileFailure();
+  if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
   tempNative_ = targetNative_ + kTemporarySuffix;
   // Never write through something else that happens to carry the temporary name.
   const DWORD stale = Attributes(tempNative_);
   if (stale != INVALID_FILE_ATTRIBUTES &&
       (IsFolder(stale) || IsReadOnlyFile(stale) || !DeleteFileA(tempNative_.c_str()))) {
     tempNative_.clear();
-    return false;
+    return internal::Fail(Status::kFailed, ERROR_ALREADY_EXISTS);
   }
   // The replacement keeps the old file's attributes (hidden, archive...); its
   // access rights come from the folder, as the old file's did.
@@ -170,26 +194,33 @@ bool AtomicFile::Begin(const std::string& path) {
                               keep, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     tempNative_.clear();
-    return false;
+    return FailureOfLastError();
   }
   file_.handle_ = reinterpret_cast<intptr_t>(handle);
   failed_ = false;
-  return true;
+  return Status::kOk;
 }
 
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
-  bool ok = !failed_ && !internal::ConsumeWriteFault();
+  bool ok = !failed_;
+  if (ok && internal::ConsumeWriteFault()) {
+    internal::Fail(Status::kFailed, ERROR_DISK_FULL);
+    ok = false;
+  }
   if (ok && durable) ok = file_.Sync();
   file_.Close();
   if (ok) {
     DWORD flags = MOVEFILE_REPLACE_EXISTING;
     if (durable) flags |= MOVEFILE_WRITE_THROUGH;
     ok = MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags) != 0;
+    if (!ok) FailureOfLastError();
   }
   if (!ok) {
+    const int error = LastError();
     DeleteFileA(tempNative_.c_str());
     tempNative_.clear();
+    internal::Fail(Status::kFailed, error);
     return false;
   }
   tempNative_.clear();
@@ -215,7 +246,7 @@ void RemoveStaleTemporary(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Folders and files
 
-bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   entries->clear();
   // The whole folder is listed and filtered here: the system's own matching
   // also matches short 8.3 names, and its order depends on the file system.
@@ -224,7 +255,9 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   const std::string wildcard = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
+  // Nothing at all matches "*" only in a folder without "." and "..", a drive's root.
+  if (find == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? Status::kOk : FailureOfLastError();
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == ".." || !MatchesWildcard(wildcard, name)) continue;
@@ -232,40 +265,42 @@ bool FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     entry.name = name;
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entries->push_back(entry);
   } while (FindNextFileA(find, &data));
   FindClose(find);
   std::sort(entries->begin(), entries->end(),
             [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
-  return !entries->empty();
+  return Status::kOk;
 }
 
 Status DeleteFile(const std::string& path) {
   const DWORD attributes = Attributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfLastError();
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FailureOfLastError();
   // A link to a folder is RemoveFolder's job; a link to a file goes, never its target.
-  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return Status::kFailed;
-  return DeleteFileA(path.c_str()) ? Status::kOk : StatusOfLastError();
+  if (IsFolder(attributes)) return NotAFileFailure();
+  if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
+  return DeleteFileA(path.c_str()) ? Status::kOk : FailureOfLastError();
 }
 
 Status CreateFolder(const std::string& path) {
-  if (CreateDirectoryA(path.c_str(), nullptr)) return Status::kOk;
-  return GetLastError() == ERROR_PATH_NOT_FOUND ? Status::kNotFound : Status::kFailed;
+  return CreateDirectoryA(path.c_str(), nullptr) ? Status::kOk : FailureOfLastError();
 }
 
 Status RemoveFolder(const std::string& path) {
   const DWORD attributes = Attributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfLastError();
-  if (!IsFolder(attributes)) return Status::kFailed;
-  return RemoveDirectoryA(path.c_str()) ? Status::kOk : StatusOfLastError();
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FailureOfLastError();
+  if (!IsFolder(attributes)) return internal::Fail(Status::kFailed, ERROR_DIRECTORY);
+  return RemoveDirectoryA(path.c_str()) ? Status::kOk : FailureOfLastError();
 }
 
 Status CreateEmptyFile(const std::string& path) {
   const DWORD attributes = Attributes(path);
-  if (IsFolder(attributes) || IsReadOnlyFile(attributes)) return Status::kFailed;
+  if (IsFolder(attributes)) return NotAFileFailure();
+  if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return StatusOfLastError();
+  if (handle == INVALID_HANDLE_VALUE) return FailureOfLastError();
   CloseHandle(handle);
   return Status::kOk;
 }
@@ -296,6 +331,23 @@ std::string SpecialFolderPath(int folderId) {
   std::string path = buffer;
   while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   return path;
+}
+
+const char* AppDataFolderRule() {
+  return "the user's roaming application-data folder, as the shell reports it\n"
+         "  (%APPDATA%)";
+}
+
+std::string internal::SystemErrorText(int error) {
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
 }
 
 unsigned long CurrentThreadId() { return GetCurrentThreadId(); }

@@ -37,6 +37,8 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
   return p == pEnd;
 }
 
+thread_local int lastError = 0;
+
 std::atomic<int> writeFaultCountdown{0};
 std::atomic<long long> writeNumber{0};
 std::atomic<void (*)(long long)> writeObserver{nullptr};
@@ -68,18 +70,36 @@ bool AtomicFile::Write(const char* data, size_t size) {
   return !failed_;
 }
 
-void WriteConsoleLine(const std::string& line) {
-  // Windows keeps standard output in text mode: its run-time turns the LF into CR LF.
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+int LastError() { return lastError; }
+
+std::string ErrorText(int error) {
+  if (error == internal::kNotAFile) return "not a regular file";
+  return internal::SystemErrorText(error);
 }
+
+namespace {
+void WriteLine(const std::string& line, std::FILE* stream) {
+  // Windows keeps both streams in text mode: its run-time turns the LF into CR LF.
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+}  // namespace
+
+void WriteConsoleLine(const std::string& line) { WriteLine(line, stdout); }
+
+void WriteErrorLine(const std::string& line) { WriteLine(line, stderr); }
 
 void InjectWriteFault(int n) { writeFaultCountdown.store(n < 0 ? 0 : n); }
 
 void SetWriteObserver(void (*observer)(long long writeNumber)) { writeObserver.store(observer); }
 
 namespace internal {
+
+Status Fail(Status status, int error) {
+  lastError = error;
+  return status;
+}
 
 bool ConsumeWriteFault() {
   const long long number = writeNumber.fetch_add(1) + 1;

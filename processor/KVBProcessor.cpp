@@ -7,6 +7,7 @@
 #include "config/LineReader.h"
 #include "config/LineWriter.h"
 #include "config/Text.h"
+#include "diag/Report.h"
 #include "platform/Platform.h"
 #include "settings/FileNames.h"
 #include "settings/SpecialFolder.h"
@@ -49,6 +50,11 @@ bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t
   return false;
 }
 
+// "1 livery", "2 liveries": a count for the report.
+std::string Count(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 // The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
 void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
   out->append("LOD1 polygons: ");
@@ -63,9 +69,15 @@ void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
 
 void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulatorFolder,
                                     const std::string& clientFolder, bool hidden) {
+  const bool fsx = versionCode == kFsxVersionCode;
+  const std::string simulator = fsx ? "FSX" : "Prepar3D";
   if (simulatorFolder.empty() || clientFolder.empty()) {
     platform::WriteConsoleLine(
         "The configuration files of Zaro do not contain a valid path to FS and/or Zaro.");
+    const char* setting = !simulatorFolder.empty() ? "client folder (Path"
+                          : fsx                    ? "FSX folder (fsx_path"
+                                                   : "Prepar3D folder (prepar3d_path";
+    Report::Line(simulator + " not updated: the settings name no " + setting + " under [INSTALL])");
     platform::Pause();
     return;
   }
@@ -83,29 +95,52 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
   platform::DeleteFile(databasePath);
   LineWriter database;
   database.Open(databasePath, platform::File::Mode::kWriteTruncate);
+  auto closeDatabase = [&database, &databasePath] {
+    database.Close();
+    if (!database.Good())
+      Report::Failure("write", databasePath, database.Status(), database.Error());
+  };
 
   std::vector<platform::DirEntry> entries;
-  if (!platform::FindFiles(packagePattern, &entries)) {
+  const platform::Status listed = platform::FindFiles(packagePattern, &entries);
+  const std::string library = "library folder " + Report::Path(libraryFolder);
+  if (entries.empty()) {
     platform::WriteConsoleLine("KVB installation not found. Generating a blank kvb configuration.");
+    if (listed == platform::Status::kOk)
+      Report::Line(simulator + ": " + library + " holds no VORN_ package");
+    else if (listed == platform::Status::kNotFound)
+      Report::Line(simulator + ": " + library + " not found");
+    else
+      Report::Line(simulator + ": cannot list " + library + ": " +
+                   platform::ErrorText(platform::LastError()));
     database.WriteLine("# You do not have KVB installed");
-    database.Close();
+    closeDatabase();
     return;
   }
 
+  int rebuilt = 0;
+  int skipped = 0;
   std::string packageFolder;
   for (const platform::DirEntry& entry : entries) {
     if (!entry.isDirectory || !text::StartsWithNoCase(entry.name, "VORN_", 5)) continue;
     packageFolder.assign(libraryFolder);
     packageFolder += '\\';
     packageFolder += entry.name;
-    ProcessAircraft(packageFolder, database, hidden);
+    ++(ProcessAircraft(packageFolder, database, hidden) ? rebuilt : skipped);
   }
-  database.Close();
+  closeDatabase();
+  if (rebuilt + skipped == 0) Report::Line(simulator + ": " + library + " holds no VORN_ package");
 
-  UpdateSimConfig(versionCode);
+  const std::string simConfig = UpdateSimConfig(versionCode);
+  std::string liveries = Count(database.LinesGiven(), "livery", "liveries");
+  if (database.LinesWritten() != database.LinesGiven())
+    liveries = std::to_string(database.LinesWritten()) + " of " + liveries;
+  Report::Line(simulator + ": " + Count(rebuilt, "package", "packages") + " rebuilt, " +
+               std::to_string(skipped) + " skipped; " + liveries + " written to " +
+               Report::Path(databasePath) + "; " + simConfig);
 }
 
-void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter& database,
+bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter& database,
                                    bool hidden) {
   const std::string liveryPattern = packageFolder + "\\texture.*";
   const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
@@ -113,9 +148,12 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   const std::string panelFolder = packageFolder + "\\panel";
 
   std::vector<platform::DirEntry> entries;
-  if (!platform::FindFiles(liveryPattern, &entries)) {
+  const platform::Status listed = platform::FindFiles(liveryPattern, &entries);
+  if (entries.empty()) {
     platform::WriteConsoleLine("Error reading " + liveryPattern);
-    return;
+    if (listed != platform::Status::kOk)
+      Report::Failure("list", packageFolder, listed, platform::LastError());
+    return false;
   }
 
   platform::DeleteFile(aircraftCfgPath);
@@ -123,14 +161,22 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   if (hidden) {
     DeleteFolder(panelFolder);
   } else {
-    platform::CreateFolder(panelFolder);
-    platform::CreateEmptyFile(panelFolder + "\\panel.cfg");
+    const platform::Status folder = platform::CreateFolder(panelFolder);
+    const int folderError = platform::LastError();
+    const std::string panelCfgPath = panelFolder + "\\panel.cfg";
+    const platform::Status file = platform::CreateEmptyFile(panelCfgPath);
+    // A folder that was there already is no failure; one that is missing shows
+    // as a panel.cfg that has no folder to go into.
+    if (file == platform::Status::kNotFound && folder != platform::Status::kOk)
+      Report::Failure("create", panelFolder, folder, folderError);
+    else if (file != platform::Status::kOk)
+      Report::Failure("write", panelCfgPath, file, platform::LastError());
   }
 
   // Declared before the aircraft store so that it is released after it.
   ConfigReader baseCfg;
-  bool wholeCopy = false;
-  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath, &wholeCopy);
+  Copy copy;
+  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath, &copy);
 
   ConfigReader aircraftCfg;
   aircraftCfg.Open(aircraftCfgPath, true);
@@ -141,7 +187,7 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   // When the copy is not whole (aircraft.cfg could not be written, a read
   // failed), the base store reads vorn.cfg itself.
   const ConfigReader* contactPoints = &aircraftCfg;
-  if (!wholeCopy || !aircraftCfg.HoldsWholeFile()) {
+  if (!copy.whole || !aircraftCfg.HoldsWholeFile()) {
     baseCfg.Open(baseCfgPath, false);
     contactPoints = &baseCfg;
   }
@@ -159,14 +205,28 @@ void KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
                   isAirplane, hidden);
     ++index;
   }
+
+  // One line for aircraft.cfg: a failed save, else a failed copy (which a save
+  // would have rewritten from that copy).
+  aircraftCfg.Close();
+  const ConfigReader::Saved saved = aircraftCfg.GetSaved();
+  if (saved == ConfigReader::Saved::kReadOnly || saved == ConfigReader::Saved::kFailed) {
+    Report::Failure("write", aircraftCfgPath,
+                    saved == ConfigReader::Saved::kReadOnly ? platform::Status::kReadOnly
+                                                            : platform::Status::kFailed,
+                    aircraftCfg.GetSaveError());
+  } else if (copy.written != platform::Status::kOk) {
+    Report::Failure("write", aircraftCfgPath, copy.written, copy.error);
+  }
+  return true;
 }
 
 bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
-                                  const std::string& aircraftCfgPath, bool* wholeCopy) {
+                                  const std::string& aircraftCfgPath, Copy* copy) {
   static const char kHelicopter[] = "[helicopter]";
 
   LineReader reader;
-  const bool readable = reader.Open(packageFolder + "\\vorn.cfg");
+  const bool readable = reader.Open(packageFolder + "\\vorn.cfg") == platform::Status::kOk;
   // Truncated, never appended to: the copy must not follow stale content.
   LineWriter writer;
   writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
@@ -183,40 +243,49 @@ bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
   // Nobody reads the copy before it is complete, so whole lines go out in one
   // block rather than one write per line.
   writer.Close();
-  if (wholeCopy) *wholeCopy = writer.Good() && !reader.Failed();
+  if (copy) {
+    copy->whole = writer.Good() && !reader.Failed();
+    copy->written = writer.Status();
+    copy->error = writer.Error();
+  }
   reader.Close();
   return isAirplane;
 }
 
-void KVBProcessor::DeleteFolder(const std::string& folder) {
+bool KVBProcessor::DeleteFolder(const std::string& folder) {
   // The plain removal first: it settles the common cases (no such folder, an
   // empty one, a link to a folder, of which only the link goes) in one call.
-  const platform::Status removed = platform::RemoveFolder(folder);
-  if (removed != platform::Status::kFailed) return;
+  platform::Status removed = platform::RemoveFolder(folder);
+  if (removed != platform::Status::kFailed) return true;
   // A link stands for something elsewhere that is not ours to empty.
-  if (platform::IsLink(folder)) return;
+  if (platform::IsLink(folder)) return false;
 
+  // Each thing left behind is reported once, where it stays: a folder only when
+  // nothing inside it explains why it stays.
+  bool left = false;
   std::vector<platform::DirEntry> entries;
-  if (platform::FindFiles(folder + "\\*.*", &entries)) {
-    std::string path;
-    for (const platform::DirEntry& entry : entries) {
-      if (entry.name == "." || entry.name == "..") continue;
-      path.assign(folder);
-      path += '\\';
-      path += entry.name;
-      if (entry.isLink) {
-        if (entry.isDirectory)
-          platform::RemoveFolder(path);
-        else
-          platform::DeleteFile(path);
-      } else if (entry.isDirectory) {
-        DeleteFolder(path);
-      } else {
-        platform::DeleteFile(path);
-      }
+  platform::FindFiles(folder + "\\*.*", &entries);
+  std::string path;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.name == "." || entry.name == "..") continue;
+    path.assign(folder);
+    path += '\\';
+    path += entry.name;
+    if (entry.isDirectory && !entry.isLink) {
+      left = !DeleteFolder(path) || left;
+      continue;
+    }
+    const platform::Status status =
+        entry.isDirectory ? platform::RemoveFolder(path) : platform::DeleteFile(path);
+    if (status == platform::Status::kReadOnly || status == platform::Status::kFailed) {
+      Report::Failure("delete", path, status, platform::LastError());
+      left = true;
     }
   }
-  platform::RemoveFolder(folder);
+  removed = platform::RemoveFolder(folder);
+  if (removed == platform::Status::kFailed && !left)
+    Report::Failure("delete", folder, removed, platform::LastError());
+  return removed != platform::Status::kFailed;
 }
 
 void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg,
@@ -311,7 +380,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   database.Flush();
 }
 
-void KVBProcessor::UpdateSimConfig(int versionCode) {
+std::string KVBProcessor::UpdateSimConfig(int versionCode) {
   // Without the user's folder the path starts at the root of the drive.
   std::string path = GetSpecialFolderPath(kCsidlAppData);
   path += versionCode == kFsxVersionCode ? "\\Microsoft\\FSX\\fsx.cfg"
@@ -324,13 +393,33 @@ void KVBProcessor::UpdateSimConfig(int versionCode) {
 
   static const std::string kMain = "Main";
   const std::string libraryFolder = LibraryFolderName;
+  std::string key;
+  bool added = false;
   for (int slot = 0;; ++slot) {
-    const std::string key = "SimObjectPaths." + std::to_string(slot);
+    key = "SimObjectPaths." + std::to_string(slot);
     const std::string value = simConfig.GetString(kMain, key, kEmpty);
     if (value.empty()) {
       simConfig.SetString(kMain, key, libraryFolder);
+      added = true;
       break;
     }
     if (value == libraryFolder) break;
+  }
+  simConfig.Close();
+
+  std::string outcome = Report::Path(path) + ": ";
+  if (!added) return outcome + "library already listed as " + key;
+  outcome += "not changed: ";
+  if (simConfig.GetLoadStatus() == platform::Status::kNotFound) return outcome + "no such file";
+  if (!simConfig.IsLoaded() || !simConfig.HoldsWholeFile())
+    return outcome + "cannot read it: " + platform::ErrorText(simConfig.GetLoadError());
+  if (simConfig.IsUtf16()) return outcome + "UTF-16 text, which is never rewritten";
+  switch (simConfig.GetSaved()) {
+    case ConfigReader::Saved::kWritten:
+      return Report::Path(path) + ": library added as " + key;
+    case ConfigReader::Saved::kReadOnly:
+      return outcome + "read-only";
+    default:
+      return outcome + "cannot write it: " + platform::ErrorText(simConfig.GetSaveError());
   }
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/Platform.h"
+
 class ConfigReader;
 class LineWriter;
 
@@ -18,22 +20,30 @@ class KVBProcessor {
   void ProcessSimulator(int versionCode, const std::string& simulatorFolder,
                         const std::string& clientFolder, bool hidden);
 
-  void ProcessAircraft(const std::string& packageFolder, LineWriter& database, bool hidden);
+  /// False when the package has no livery folder: it is left as it is.
+  bool ProcessAircraft(const std::string& packageFolder, LineWriter& database, bool hidden);
 
+  /// How the copy of vorn.cfg into aircraft.cfg went.
+  struct Copy {
+    bool whole = false;  // aircraft.cfg holds every line of vorn.cfg (or is a new
+                         // empty file where vorn.cfg cannot be opened)
+    platform::Status written = platform::Status::kOk;  // the failure writing it, if any
+    int error = 0;
+  };
   /// Copies vorn.cfg line by line into a new aircraft.cfg; false when a line
-  /// names the helicopter section. `wholeCopy`, when given, tells whether
-  /// aircraft.cfg now holds every line of vorn.cfg (or is a new empty file where
-  /// vorn.cfg cannot be opened).
+  /// names the helicopter section.
   bool CopyBaseConfig(const std::string& packageFolder, const std::string& aircraftCfgPath,
-                      bool* wholeCopy = nullptr);
+                      Copy* copy = nullptr);
 
-  /// Deletes a folder with everything in it, never following a link.
-  void DeleteFolder(const std::string& folder);
+  /// Deletes a folder with everything in it, never following a link; reports what
+  /// it has to leave. True when the folder is gone.
+  bool DeleteFolder(const std::string& folder);
 
   void ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg, int index,
                      LineWriter& database, double staticCgHeight, double staticPitch,
                      bool isAirplane, bool hidden);
 
-  /// Registers the library folder in the simulator's configuration file.
-  void UpdateSimConfig(int versionCode);
+  /// Registers the library folder in the simulator's configuration file; returns
+  /// what became of the file, for the report.
+  std::string UpdateSimConfig(int versionCode);
 };

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string wildcard = any.substr(0, 32);
   for (char& c : wildcard) c = c == '\\' || c == '/' || c == '\0' ? '_' : c;
   std::vector<platform::DirEntry> entries;
-  Check(platform::FindFiles("C:\\games\\vorn_kvb\\" + wildcard, &entries) == !entries.empty());
+  Check(platform::FindFiles("C:\\games\\vorn_kvb\\" + wildcard, &entries) == platform::Status::kOk);
   for (size_t i = 0; i < entries.size(); ++i) {
     Check(platform::MatchesWildcard(wildcard, entries[i].name) && entries[i].isDirectory);
     Check(i == 0 || platform::ListingLess(entries[i - 1].name, entries[i].name));

@@ -12,18 +12,26 @@ static std::string Quote(const std::string& text) {
 }
 
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
-                  const std::map<std::string, std::string>& environment) {
+                  std::map<std::string, std::string> environment) {
   // The output goes beside the folder, so that it never shows in a snapshot.
   const std::string output = workFolder + ".out", errors = workFolder + ".err";
-  std::string command = "cd " + Quote(workFolder) + " && timeout 120 env -i";
+  std::string program = KVBCONFIG_PATH, command = "cd " + Quote(workFolder) + " && timeout 120 ";
+  // Root may write everything: a user who may not runs a copy of the tool that it
+  // can reach, wherever the build lies.
+  if (!environment["KVB_AS_NOBODY"].empty()) {
+    program = workFolder + ".bin";
+    fs::copy_file(KVBCONFIG_PATH, program, fs::copy_options::overwrite_existing);
+    command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  environment.erase("KVB_AS_NOBODY");
+  command += "env -i";
   for (const auto& [name, value] : environment) command += " " + Quote(name + "=" + value);
-  command += " " + Quote(KVBCONFIG_PATH);
+  command += " " + Quote(program);
   for (const std::string& argument : arguments) command += " " + Quote(argument);
   command += " </dev/null >" + Quote(output) + " 2>" + Quote(errors);
   RunResult result{std::system(command.c_str()), ReadBytes(output), ReadBytes(errors)};
   std::error_code error;
-  fs::remove(output, error);
-  fs::remove(errors, error);
+  for (const std::string& file : {output, errors, workFolder + ".bin"}) fs::remove(file, error);
   return result;
 }
 

@@ -74,7 +74,7 @@ std::string AsLinuxConsole(const std::string& raw) {
 }  // namespace
 
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
-                  const std::map<std::string, std::string>& environment) {
+                  std::map<std::string, std::string> environment) {
   const fs::path roaming = platform::SpecialFolderPath(26);
   const auto appData = environment.find("APPDATA");
   Clear(roaming, kSystemFolder);

@@ -139,19 +139,21 @@ TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
   for (const auto& [input, expected] : cases) {
     ASSERT_TRUE(temp_.WriteFile("f.txt", input));
     LineReader reader;
-    ASSERT_TRUE(reader.Open(Path("f.txt")));
+    ASSERT_EQ(reader.Open(Path("f.txt")), platform::Status::kOk);
     std::vector<std::string> lines;
     for (std::string line; reader.ReadLine(&line);) lines.push_back(line);
     EXPECT_TRUE(lines == expected && !reader.Failed()) << input.substr(0, 20);
   }
   LineReader reader;
-  EXPECT_FALSE(reader.Open(Path("missing.txt")) || reader.Open(temp_.Path()));
+  EXPECT_EQ(reader.Open(Path("missing.txt")), platform::Status::kNotFound);
+  EXPECT_EQ(reader.Open(temp_.Path()), platform::Status::kFailed);
 }
 
 TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
   {
     LineWriter writer;
-    ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteTruncate));
+    ASSERT_EQ(writer.Open(Path("f.txt"), platform::File::Mode::kWriteTruncate),
+              platform::Status::kOk);
     writer.WriteLine("a");
     writer.Write("b\r\n");
     writer.WriteLine("");
@@ -159,7 +161,7 @@ TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
     writer.WriteLine("c");
   }  // the destructor flushes
   LineWriter writer;
-  ASSERT_TRUE(writer.Open(Path("f.txt"), platform::File::Mode::kWriteAppend));
+  ASSERT_EQ(writer.Open(Path("f.txt"), platform::File::Mode::kWriteAppend), platform::Status::kOk);
   writer.WriteLine("d");
   writer.Flush();
   platform::InjectWriteFault(1);
@@ -171,7 +173,9 @@ TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
   writer.Close();
   // The full disk took half of the failed block; nothing after it was written.
   EXPECT_EQ(temp_.ReadFile("f.txt"), "a\r\nb\r\n\r\nc\r\nd\r\nlos");
-  EXPECT_FALSE(writer.Open(temp_.Path(), platform::File::Mode::kWriteTruncate) || writer.Good());
+  EXPECT_EQ(writer.Open(temp_.Path(), platform::File::Mode::kWriteTruncate),
+            platform::Status::kFailed);
+  EXPECT_FALSE(writer.Good());
 }
 
 }  // namespace
