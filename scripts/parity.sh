@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Linux and the Windows executable on the same libraries and checks that
 # they write the same bytes into every file (kvb.dat, each aircraft.cfg, fsx.cfg,
-# Prepar3D.CFG...) and print the same lines.
+# Prepar3D.CFG...) and print the same lines on standard output. Standard error is
+# kept beside, not compared: each system words its errors and paths its own way.
 #
 # Both runs share one Wine prefix: the settings name folders on its drive C:,
 # which the Linux build reaches through $WINEPREFIX/dosdevices/c: and the Windows
@@ -87,7 +88,7 @@ check_scenario() {
     for runs in "$@"; do
       # shellcheck disable=SC2086
       run_tool "$target" $runs
-    done >"$stage/$name.$target.console" 2>&1
+    done >"$stage/$name.$target.console" 2>"$stage/$name.$target.errors"
     console_lines <"$stage/$name.$target.console" >"$stage/$name.$target.lines"
     mkdir -p "$stage/$name.$target/appdata"
     cp -a "$tree/." "$stage/$name.$target/"
@@ -144,6 +145,8 @@ for scenario in tests/run/scenarios/*/; do
   [ -d "$scenario/input" ] || continue
   name=$(basename "$scenario")
   [ -s "$scenario/env" ] && continue
+  # The help says where each system finds the application-data folder: not the same.
+  grep -q @APPDATA_RULE@ "$scenario/expected/console.txt" && continue
   mkdir -p "$stage/$name"
   if [ -f "$scenario/base" ]; then
     while read -r base; do
