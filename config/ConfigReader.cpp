@@ -10,8 +10,6 @@
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-// Save hands the temporary file blocks of about this size.
-constexpr size_t kWriteBlock = 64 * 1024;
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -20,34 +18,6 @@ inline void Trim(const std::string& line, size_t* begin, size_t* end) {
   while (*end > *begin && IsBlank(line[*end - 1])) --*end;
   while (*begin < *end && IsBlank(line[*begin])) ++*begin;
 }
-
-// Collects the output in one buffer and writes it in large blocks; after the first
-// failure it only counts as failed.
-class BlockWriter {
- public:
-  explicit BlockWriter(platform::AtomicFile* file) : file_(file) {
-    // Most documents fit; a larger reservation would be handed back at every save,
-    // which makes the allocator tidy up all its small blocks.
-    buffer_.reserve(kWriteBlock / 2);
-  }
-
-  bool Good() const { return good_; }
-  void Append(const char* data, size_t size) {
-    buffer_.append(data, size);
-    if (buffer_.size() >= kWriteBlock) Flush();
-  }
-  void Append(const std::string& text) { Append(text.data(), text.size()); }
-  bool Flush() {
-    if (good_ && !buffer_.empty()) good_ = file_->Write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return good_;
-  }
-
- private:
-  platform::AtomicFile* file_;
-  std::string buffer_;
-  bool good_ = true;
-};
 
 }  // namespace
 
@@ -91,12 +61,24 @@ void ConfigReader::Load() {
   CThreadLock lock(&section_, "ConfigReader::Load", false);
   utf8Bom_ = false;
   utf16Bom_ = false;
-
   LineReader reader;
   loadStatus_ = reader.Open(path_);
   loadError_ = loadStatus_ == platform::Status::kOk ? 0 : platform::LastError();
-  if (loadStatus_ != platform::Status::kOk) return;
+  if (loadStatus_ == platform::Status::kOk) Parse(reader, nullptr);
+}
 
+void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen) {
+  Save();
+  Cleanup();
+  path_ = path;
+  writable_ = false;
+  CThreadLock lock(&section_, "ConfigReader::Load", false);
+  Parse(source, &seen);
+}
+
+void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
+  utf8Bom_ = false;
+  utf16Bom_ = false;
   // Scratch strings keep their capacity from line to line.
   std::string line;
   std::string name;
@@ -105,6 +87,7 @@ void ConfigReader::Load() {
   ConfigSection* current = nullptr;
   bool firstLine = true;
   while (reader.ReadLine(&line)) {
+    if (seen) (*seen)(line);
     size_t begin = 0;
     size_t end = line.size();
     if (firstLine) {
@@ -160,10 +143,8 @@ void ConfigReader::Load() {
 
   loaded_ = true;
   modified_ = false;
-  if (reader.Failed()) {
-    loadStatus_ = platform::Status::kFailed;
-    loadError_ = reader.Error();
-  }
+  loadStatus_ = reader.Failed() ? platform::Status::kFailed : platform::Status::kOk;
+  loadError_ = reader.Error();
 }
 
 const std::string* ConfigReader::Find(const std::string& section, const std::string& key) const {
@@ -213,45 +194,46 @@ void ConfigReader::SetString(const std::string& section, const std::string& key,
   }
 }
 
+bool ConfigReader::Render(std::string* bytes) const {
+  bytes->clear();
+  // A document that is not the whole file, or a UTF-16 file the store cannot
+  // represent, would destroy what it replaces.
+  if (!loaded_ || !HoldsWholeFile() || utf16Bom_) return false;
+  size_t size = 3;
+  for (const auto& section : document_) {
+    size += section.first.size() + 6;
+    for (const auto& entry : section.second) size += entry.first.size() + entry.second.size() + 3;
+  }
+  bytes->reserve(size);
+  if (utf8Bom_) bytes->append(kUtf8Bom, 3);
+  for (const auto& section : document_) {
+    bytes->append("\r\n", 2);
+    if (!section.first.empty()) {
+      bytes->append("[", 1);
+      bytes->append(section.first);
+      bytes->append("]\r\n", 3);
+    }
+    for (const auto& entry : section.second) {
+      bytes->append(entry.first);
+      bytes->append("=", 1);
+      bytes->append(entry.second);
+      bytes->append("\r\n", 2);
+    }
+  }
+  return true;
+}
+
 void ConfigReader::Save() {
   CThreadLock lock(&section_, "ConfigReader::Save", false);
   saved_ = Saved::kNothing;
   if (!loaded_ || !writable_ || !modified_) return;
-  // A document that is not the whole file, or a UTF-16 file the store cannot
-  // represent, would destroy what it replaces.
-  if (!HoldsWholeFile() || utf16Bom_) return;
-
-  platform::AtomicFile file;
-  const platform::Status begun = file.Begin(path_);
-  if (begun != platform::Status::kOk) {
-    saved_ = begun == platform::Status::kReadOnly ? Saved::kReadOnly : Saved::kFailed;
-    saveError_ = platform::LastError();
-    return;
-  }
-  BlockWriter out(&file);
-  if (utf8Bom_) out.Append(kUtf8Bom, 3);
-  for (const auto& section : document_) {
-    if (!out.Good()) break;
-    out.Append("\r\n", 2);
-    if (!section.first.empty()) {
-      out.Append("[", 1);
-      out.Append(section.first);
-      out.Append("]\r\n", 3);
-    }
-    for (const auto& entry : section.second) {
-      out.Append(entry.first);
-      out.Append("=", 1);
-      out.Append(entry.second);
-      out.Append("\r\n", 2);
-    }
-  }
-  // The AtomicFile abandons the temporary file when it is not committed.
-  if (out.Flush() && file.Commit(durable_)) {
-    saved_ = Saved::kWritten;
-  } else {
-    saved_ = Saved::kFailed;
-    saveError_ = platform::LastError();
-  }
+  std::string bytes;
+  if (!Render(&bytes)) return;
+  const platform::Status status = platform::ReplaceFile(path_, bytes, durable_);
+  saved_ = status == platform::Status::kOk         ? Saved::kWritten
+           : status == platform::Status::kReadOnly ? Saved::kReadOnly
+                                                   : Saved::kFailed;
+  saveError_ = status == platform::Status::kOk ? 0 : platform::LastError();
 }
 
 void ConfigReader::Close() {

@@ -5,6 +5,7 @@
 // keeps one store per file and lets the destructor write it back.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -19,6 +20,8 @@ struct NoCaseLess {
 /// The keys and values of one section.
 using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
 
+class LineReader;
+
 class ConfigReader {
  public:
   using Document = std::map<std::string, ConfigSection, NoCaseLess>;
@@ -30,6 +33,12 @@ class ConfigReader {
 
   /// Saves the previous document if allowed, then loads `path`.
   void Open(const std::string& path, bool writable);
+  /// Saves the previous document if allowed, then takes `path` with the document
+  /// that the lines of `source` give, as if the file held them; `seen` sees each
+  /// line first. A source that is not open gives an empty document, as an empty
+  /// file would. Such a store is never written back: Render gives its bytes.
+  using LineSeen = std::function<void(const std::string& line)>;
+  void OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen);
 
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& defaultValue) const;
@@ -39,6 +48,9 @@ class ConfigReader {
 
   void SetString(const std::string& section, const std::string& key, const std::string& value);
 
+  /// The bytes that a save writes for this document; false, with none, when it
+  /// may not be written back (not loaded whole, or a UTF-16 file).
+  bool Render(std::string* bytes) const;
   /// Writes the document when loaded, writable and modified; never throws.
   void Save();
   /// Saves as the destructor would, then stops writing back: the destructor writes
@@ -74,6 +86,7 @@ class ConfigReader {
 
  private:
   void Load();
+  void Parse(LineReader& reader, const LineSeen* seen);
   /// The stored value, or null when the section or the key is missing.
   const std::string* Find(const std::string& section, const std::string& key) const;
 

@@ -89,14 +89,21 @@ class AtomicFile {
   bool failed_ = false;
 };
 
+/// Replaces the file at `path` with `bytes` through an AtomicFile. kReadOnly, or
+/// kFailed with LastError, when the file stays as it was.
+Status ReplaceFile(const std::string& path, const std::string& bytes, bool durable);
+
 /// Removes the temporary files that a killed run left beside `path`, whatever
 /// the letter case of their names.
 void RemoveStaleTemporary(const std::string& path);
+/// Removes one such file, named as the listing names it; never a folder or a link.
+void RemoveTemporary(const std::string& temporaryPath);
 
 /// One entry of a folder listing.
 struct DirEntry {
   std::string name;
   bool isDirectory = false;  // a link to a folder counts as a folder
+  bool isFile = false;       // a regular file (a link to one counts as one)
   bool isLink = false;       // symbolic link, junction or other reparse point
   long long size = -1;       // where the listing tells it (Windows), else -1
 };
@@ -128,6 +135,9 @@ Status RemoveFolder(const std::string& path);
 /// Creates an empty file, or empties an existing one, with no sharing while it is
 /// open; the file is closed at once. kReadOnly on a read-only file.
 Status CreateEmptyFile(const std::string& path);
+
+/// The size of the regular file at `path` (a link followed); -1 when there is none.
+long long FileSize(const std::string& path);
 
 /// True when anything exists at `path` (the `_access` existence test).
 bool PathExists(const std::string& path);

@@ -468,6 +468,14 @@ void AtomicFile::Abandon() {
   failed_ = false;
 }
 
+namespace {
+// Ours, whatever its permission bits say: the read-only rule is for the user's files.
+void RemoveNative(const std::string& native) {
+  const FileInfo info = Inspect(native);
+  if (info.exists && !info.isDirectory && !info.isLink) ::unlink(native.c_str());
+}
+}  // namespace
+
 void RemoveStaleTemporary(const std::string& path) {
   std::string target;
   FileInfo targetInfo;
@@ -480,12 +488,13 @@ void RemoveStaleTemporary(const std::string& path) {
   if (!dir) return;
   while (const struct dirent* entry = readdir(dir)) {
     const std::string candidate = entry->d_name;
-    if (candidate.size() != name.size() || text::CompareNoCase(candidate, name) != 0) continue;
-    const FileInfo info = Inspect(folder + candidate);
-    if (info.exists && !info.isDirectory && !info.isLink) ::unlink((folder + candidate).c_str());
+    if (candidate.size() == name.size() && text::CompareNoCase(candidate, name) == 0)
+      RemoveNative(folder + candidate);
   }
   closedir(dir);
 }
+
+void RemoveTemporary(const std::string& temporaryPath) { RemoveNative(NativePath(temporaryPath)); }
 
 // ---------------------------------------------------------------------------
 // Folders
@@ -515,9 +524,12 @@ Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     found.name = name;
     if (entry->d_type == DT_DIR) {
       found.isDirectory = true;
+    } else if (entry->d_type == DT_REG) {
+      found.isFile = true;
     } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
       const FileInfo info = Inspect(native + "/" + found.name);
       found.isDirectory = info.isDirectory;
+      found.isFile = info.exists && S_ISREG(info.status.st_mode);
       found.isLink = info.isLink;
     }
     entries->push_back(std::move(found));
@@ -556,6 +568,12 @@ Status CreateEmptyFile(const std::string& path) {
   const Status status = file.Open(path, File::Mode::kWriteTruncate);
   file.Close();
   return status;
+}
+
+long long FileSize(const std::string& path) {
+  FileInfo info;
+  Locate(path, &info);
+  return info.exists && S_ISREG(info.status.st_mode) ? info.status.st_size : -1;
 }
 
 bool PathExists(const std::string& path) { return ::access(NativePath(path).c_str(), F_OK) == 0; }

@@ -234,13 +234,17 @@ void AtomicFile::Abandon() {
   failed_ = false;
 }
 
-void RemoveStaleTemporary(const std::string& path) {
-  const std::string temporary = FollowLink(path) + kTemporarySuffix;
-  const DWORD attributes = Attributes(temporary);
+void RemoveTemporary(const std::string& temporaryPath) {
+  const DWORD attributes = Attributes(temporaryPath);
   if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) &&
       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    DeleteFileA(temporary.c_str());
+    DeleteFileA(temporaryPath.c_str());
   }
+}
+
+// The system finds the name in any letter case.
+void RemoveStaleTemporary(const std::string& path) {
+  RemoveTemporary(FollowLink(path) + kTemporarySuffix);
 }
 
 // ---------------------------------------------------------------------------
@@ -264,6 +268,7 @@ Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     DirEntry entry;
     entry.name = name;
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isFile = !entry.isDirectory;  // no pipes or devices live in a folder here
     entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entries->push_back(entry);
@@ -303,6 +308,14 @@ Status CreateEmptyFile(const std::string& path) {
   if (handle == INVALID_HANDLE_VALUE) return FailureOfLastError();
   CloseHandle(handle);
   return Status::kOk;
+}
+
+long long FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool PathExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }

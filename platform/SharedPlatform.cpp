@@ -2,6 +2,7 @@
 // ordering of folder listings (the system's own matching differs between file
 // systems, and FAT and Wine list in other orders than NTFS), console lines, and
 // the write-fault seam.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -62,6 +63,17 @@ bool ListingLess(const std::string& a, const std::string& b) {
   const int folded = text::CompareNoCase(a, b);
   if (folded != 0) return folded < 0;
   return a < b;  // std::string compares bytes as unsigned char
+}
+
+Status ReplaceFile(const std::string& path, const std::string& bytes, bool durable) {
+  // In blocks, as a full disk may refuse any one of them.
+  constexpr size_t kBlock = 64 * 1024;
+  AtomicFile file;
+  const Status begun = file.Begin(path);
+  if (begun != Status::kOk) return begun;
+  for (size_t at = 0; at < bytes.size(); at += kBlock)
+    if (!file.Write(bytes.data() + at, std::min(kBlock, bytes.size() - at))) return Status::kFailed;
+  return file.Commit(durable) ? Status::kOk : Status::kFailed;
 }
 
 bool AtomicFile::Write(const char* data, size_t size) {

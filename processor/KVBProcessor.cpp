@@ -1,5 +1,7 @@
 #include "processor/KVBProcessor.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,45 @@ bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t
     if (j == needleSize) return true;
   }
   return false;
+}
+
+// The entry named `name`: the one written so if there is one, else the first in
+// listing order that equals it without regard to letter case; null when none.
+const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries, const char* name) {
+  const platform::DirEntry* found = nullptr;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.name == name) return &entry;
+    if (!found && text::CompareNoCase(entry.name, name) == 0) found = &entry;
+  }
+  return found;
+}
+
+// True when the file at `path` holds exactly `bytes`. A size from the listing,
+// where the system gives one, spares opening a file of another size.
+bool Holds(const std::string& path, long long listedSize, const std::string& bytes) {
+  const long long size = static_cast<long long>(bytes.size());
+  if (listedSize >= 0 && listedSize != size) return false;
+  platform::File file;
+  if (file.Open(path, platform::File::Mode::kRead) != platform::Status::kOk || file.Size() != size)
+    return false;
+  char block[16 * 1024];
+  long long at = 0;
+  while (at < size) {
+    const long long count = file.Read(block, sizeof block);
+    if (count <= 0 || count > size - at || std::memcmp(block, bytes.data() + at, count) != 0)
+      return false;
+    at += count;
+  }
+  return true;
+}
+
+// The bytes of a line by line copy of `path`, every line ended with CR LF.
+std::string LineCopy(const std::string& path) {
+  std::string copy;
+  LineReader reader;
+  if (path.empty() || reader.Open(path) != platform::Status::kOk) return copy;
+  for (std::string line; reader.ReadLine(&line);) copy.append(line).append("\r\n", 2);
+  return copy;
 }
 
 // "1 livery", "2 liveries": a count for the report.
@@ -144,50 +185,66 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
                                    bool hidden) {
   const std::string liveryPattern = packageFolder + "\\texture.*";
   const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
-  const std::string baseCfgPath = packageFolder + "\\vorn.cfg";
   const std::string panelFolder = packageFolder + "\\panel";
 
+  // One listing tells the livery folders and which of the package's own files
+  // are there, with the letter case of their names: none is looked up again.
   std::vector<platform::DirEntry> entries;
-  const platform::Status listed = platform::FindFiles(liveryPattern, &entries);
-  if (entries.empty()) {
+  const platform::Status listed = platform::FindFiles(packageFolder + "\\*", &entries);
+  const auto isLivery = [](const platform::DirEntry& entry) {
+    return platform::MatchesWildcard("texture.*", entry.name);
+  };
+  if (std::none_of(entries.begin(), entries.end(), isLivery)) {
     platform::WriteConsoleLine("Error reading " + liveryPattern);
     if (listed != platform::Status::kOk)
       Report::Failure("list", packageFolder, listed, platform::LastError());
     return false;
   }
+  const auto pathOf = [&packageFolder](const platform::DirEntry& entry) {
+    return packageFolder + "\\" + entry.name;
+  };
 
-  platform::DeleteFile(aircraftCfgPath);
+  // A killed run's temporary file goes, whatever the letter case of its name.
+  for (const platform::DirEntry& entry : entries)
+    if (!entry.isDirectory && !entry.isLink &&
+        text::CompareNoCase(entry.name, "aircraft.cfg.kvbtmp") == 0)
+      platform::RemoveTemporary(pathOf(entry));
 
+  // The panel folder is touched only when it is not as wanted already.
+  const platform::DirEntry* panel = Find(entries, "panel");
+  const bool panelFolderThere = panel && panel->isDirectory;
   if (hidden) {
-    DeleteFolder(panelFolder);
+    if (panel) DeleteFolder(pathOf(*panel));
   } else {
-    const platform::Status folder = platform::CreateFolder(panelFolder);
-    const int folderError = platform::LastError();
-    const std::string panelCfgPath = panelFolder + "\\panel.cfg";
-    const platform::Status file = platform::CreateEmptyFile(panelCfgPath);
-    // A folder that was there already is no failure; one that is missing shows
-    // as a panel.cfg that has no folder to go into.
-    if (file == platform::Status::kNotFound && folder != platform::Status::kOk)
-      Report::Failure("create", panelFolder, folder, folderError);
-    else if (file != platform::Status::kOk)
-      Report::Failure("write", panelCfgPath, file, platform::LastError());
+    platform::Status folder = platform::Status::kOk;
+    int folderError = 0;
+    if (!panelFolderThere) {
+      folder = platform::CreateFolder(panelFolder);
+      folderError = platform::LastError();
+    }
+    const std::string panelCfgPath =
+        (panelFolderThere ? pathOf(*panel) : panelFolder) + "\\panel.cfg";
+    if (!panelFolderThere || platform::FileSize(panelCfgPath) != 0) {
+      const platform::Status file = platform::CreateEmptyFile(panelCfgPath);
+      // A panel folder that is missing shows as a panel.cfg with no folder to go into.
+      if (file == platform::Status::kNotFound && folder != platform::Status::kOk)
+        Report::Failure("create", panelFolder, folder, folderError);
+      else if (file != platform::Status::kOk)
+        Report::Failure("write", panelCfgPath, file, platform::LastError());
+    }
   }
 
-  // Declared before the aircraft store so that it is released after it.
-  ConfigReader baseCfg;
-  Copy copy;
-  const bool isAirplane = CopyBaseConfig(packageFolder, aircraftCfgPath, &copy);
-
+  const platform::DirEntry* base = Find(entries, "vorn.cfg");
+  const std::string baseCfgPath = base ? pathOf(*base) : std::string();
   ConfigReader aircraftCfg;
-  aircraftCfg.Open(aircraftCfgPath, true);
+  const bool isAirplane = CopyBaseConfig(baseCfgPath, aircraftCfgPath, &aircraftCfg);
 
-  // A whole copy holds vorn.cfg line for line, so the aircraft store, before any
-  // livery changes it, holds the very document that the base store would load:
-  // the contact points come from it rather than from parsing vorn.cfg again.
-  // When the copy is not whole (aircraft.cfg could not be written, a read
-  // failed), the base store reads vorn.cfg itself.
+  // The aircraft store, before any livery changes it, holds the document of
+  // vorn.cfg: the contact points come from it. Only where vorn.cfg could not be
+  // read to its end does a store of its own try again.
+  ConfigReader baseCfg;
   const ConfigReader* contactPoints = &aircraftCfg;
-  if (!copy.whole || !aircraftCfg.HoldsWholeFile()) {
+  if (!aircraftCfg.HoldsWholeFile()) {
     baseCfg.Open(baseCfgPath, false);
     contactPoints = &baseCfg;
   }
@@ -197,7 +254,8 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   int index = 0;
   std::string liveryFolder;
   for (const platform::DirEntry& entry : entries) {
-    if (!entry.isDirectory || !text::StartsWithNoCase(entry.name, "texture", 7)) continue;
+    if (!entry.isDirectory || !isLivery(entry) || !text::StartsWithNoCase(entry.name, "texture", 7))
+      continue;
     liveryFolder.assign(packageFolder);
     liveryFolder += '\\';
     liveryFolder += entry.name;
@@ -206,49 +264,34 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
     ++index;
   }
 
-  // One line for aircraft.cfg: a failed save, else a failed copy (which a save
-  // would have rewritten from that copy).
-  aircraftCfg.Close();
-  const ConfigReader::Saved saved = aircraftCfg.GetSaved();
-  if (saved == ConfigReader::Saved::kReadOnly || saved == ConfigReader::Saved::kFailed) {
-    Report::Failure("write", aircraftCfgPath,
-                    saved == ConfigReader::Saved::kReadOnly ? platform::Status::kReadOnly
-                                                            : platform::Status::kFailed,
-                    aircraftCfg.GetSaveError());
-  } else if (copy.written != platform::Status::kOk) {
-    Report::Failure("write", aircraftCfgPath, copy.written, copy.error);
-  }
+  // What aircraft.cfg is to hold: the store's document when a livery changed it
+  // and it may be written back, else the line copy of vorn.cfg. When the file
+  // holds that already, it is left alone: same bytes, same time, same name.
+  std::string bytes;
+  if (!aircraftCfg.IsModified() || !aircraftCfg.Render(&bytes)) bytes = LineCopy(baseCfgPath);
+  const platform::DirEntry* aircraft = Find(entries, "aircraft.cfg");
+  if (aircraft && aircraft->isFile && Holds(pathOf(*aircraft), aircraft->size, bytes)) return true;
+  // A new file takes the place of a link, of a name in other letter case, or of
+  // something that is no file at all, as it always did.
+  if (aircraft && (!aircraft->isFile || aircraft->isLink || aircraft->name != "aircraft.cfg"))
+    platform::DeleteFile(pathOf(*aircraft));
+  const platform::Status written = platform::ReplaceFile(aircraftCfgPath, bytes, false);
+  if (written != platform::Status::kOk)
+    Report::Failure("write", aircraftCfgPath, written, platform::LastError());
   return true;
 }
 
-bool KVBProcessor::CopyBaseConfig(const std::string& packageFolder,
-                                  const std::string& aircraftCfgPath, Copy* copy) {
+bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
+                                  const std::string& aircraftCfgPath, ConfigReader* aircraftCfg) {
   static const char kHelicopter[] = "[helicopter]";
-
+  // A missing or unreadable vorn.cfg gives an empty copy.
   LineReader reader;
-  const bool readable = reader.Open(packageFolder + "\\vorn.cfg") == platform::Status::kOk;
-  // Truncated, never appended to: the copy must not follow stale content.
-  LineWriter writer;
-  writer.Open(aircraftCfgPath, platform::File::Mode::kWriteTruncate);
-
+  if (!baseCfgPath.empty()) reader.Open(baseCfgPath);
   bool isAirplane = true;
-  if (readable) {
-    std::string line;
-    while (reader.ReadLine(&line)) {
-      writer.WriteLine(line);
-      if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
-        isAirplane = false;
-    }
-  }
-  // Nobody reads the copy before it is complete, so whole lines go out in one
-  // block rather than one write per line.
-  writer.Close();
-  if (copy) {
-    copy->whole = writer.Good() && !reader.Failed();
-    copy->written = writer.Status();
-    copy->error = writer.Error();
-  }
-  reader.Close();
+  aircraftCfg->OpenFrom(aircraftCfgPath, reader, [&isAirplane](const std::string& line) {
+    if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
+      isAirplane = false;
+  });
   return isAirplane;
 }
 

@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "platform/Platform.h"
-
 class ConfigReader;
 class LineWriter;
 
@@ -23,17 +21,11 @@ class KVBProcessor {
   /// False when the package has no livery folder: it is left as it is.
   bool ProcessAircraft(const std::string& packageFolder, LineWriter& database, bool hidden);
 
-  /// How the copy of vorn.cfg into aircraft.cfg went.
-  struct Copy {
-    bool whole = false;  // aircraft.cfg holds every line of vorn.cfg (or is a new
-                         // empty file where vorn.cfg cannot be opened)
-    platform::Status written = platform::Status::kOk;  // the failure writing it, if any
-    int error = 0;
-  };
-  /// Copies vorn.cfg line by line into a new aircraft.cfg; false when a line
-  /// names the helicopter section.
-  bool CopyBaseConfig(const std::string& packageFolder, const std::string& aircraftCfgPath,
-                      Copy* copy = nullptr);
+  /// Opens `aircraftCfg` on `aircraftCfgPath` with the document that a line by line
+  /// copy of vorn.cfg (at `baseCfgPath`, "" when the package has none) would give;
+  /// false when a line names the helicopter section.
+  bool CopyBaseConfig(const std::string& baseCfgPath, const std::string& aircraftCfgPath,
+                      ConfigReader* aircraftCfg);
 
   /// Deletes a folder with everything in it, never following a link; reports what
   /// it has to leave. True when the folder is gone.
