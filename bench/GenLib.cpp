@@ -1,7 +1,7 @@
 // kvb_genlib: writes a synthetic library for the benchmark, the same bytes for
 // the same seed. N packages of M liveries each, installed under both
-// simulators, with the client folder and the per-user settings files that make
-// kvbconfig find them:
+// simulators (or FSX alone), with the client folder and the per-user settings
+// files that make kvbconfig find them:
 //
 //   ROOT/FSX/SimObjects/VORN_KVB/VORN_<type>_<n>/vorn.cfg, texture.<name>/vorn.ini, vorn.liv
 //   ROOT/Prepar3D/SimObjects/VORN_KVB/...      (the same packages)
@@ -12,8 +12,18 @@
 //   ROOT/pristine/fsx.cfg, Prepar3D.CFG   (copies, to restore between runs)
 //   ROOT/home/
 //
+// With `--simulators fsx` nothing of Prepar3D is written and the settings name
+// no Prepar3D folder, so a run of the tool is one simulator pass.
+//
+// `--stamp` changes every vorn.cfg of a library made before: it counts up the
+// key kvb_bench_stamp in [General] (adding it the first time), so that the
+// tool's aircraft.cfg really differs on the next run, which dropped comments
+// would not achieve. The value has a fixed width, so only the first stamp
+// changes any file's size.
+//
 // Every text file has CR LF line ends. Usage:
-//   kvb_genlib --root DIR --packages N --liveries M [--seed S]
+//   kvb_genlib --root DIR --packages N --liveries M [--seed S] [--simulators fsx|both]
+//   kvb_genlib --root DIR --stamp
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -733,7 +743,7 @@ std::string Registration(Random& random, const Airline& airline) {
   return reg;
 }
 
-std::string ZaroIni(const fs::path& root) {
+std::string ZaroIni(const fs::path& root, bool prepar3d) {
   Text t;
   t.Section("MultiPC");
   t.Key("PCFunction", "0");
@@ -749,7 +759,8 @@ std::string ZaroIni(const fs::path& root) {
   t.Key("AntiFlicker", "0");
   t.Key("ExternalApp", "1");
   t.Key("fsx_path", (root / "FSX").string());
-  t.Key("prepar3d_path", (root / "Prepar3D").string());
+  // A client installed for FSX alone leaves the key empty.
+  t.Key("prepar3d_path", prepar3d ? (root / "Prepar3D").string() : std::string());
   t.Key("Path", (root / "client").string());
   for (const char* key : {"Sound", "CloseTS", "WEATHER", "WEATHERCLEAR", "WEATHERLOCK"})
     t.Key(key, "1");
@@ -906,8 +917,67 @@ std::string SimulatorConfig(Random& random, bool prepar3d) {
   return t.Str();
 }
 
+const char kStampKey[] = "\r\nkvb_bench_stamp=";
+constexpr int kStampDigits = 8;
+
+/// Counts up the stamp of one vorn.cfg; false when the file cannot be changed.
+bool StampFile(const fs::path& path) {
+  std::FILE* file = std::fopen(path.string().c_str(), "r+b");
+  if (!file) return false;
+  std::string text;
+  char chunk[65536];
+  for (size_t count; (count = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    text.append(chunk, count);
+  bool ok = !std::ferror(file);
+  char digits[kStampDigits + 1];
+  const size_t at = text.find(kStampKey);
+  if (ok && at != std::string::npos) {
+    // Rewrites the digits in place: the fastest change that still changes the file.
+    const size_t value = at + sizeof kStampKey - 1;
+    const unsigned long next = (std::strtoul(text.c_str() + value, nullptr, 10) + 1) % 100000000ul;
+    std::snprintf(digits, sizeof digits, "%0*lu", kStampDigits, next);
+    ok = std::fseek(file, long(value), SEEK_SET) == 0 &&
+         std::fwrite(digits, 1, kStampDigits, file) == kStampDigits;
+  } else if (ok) {
+    const std::string header = "[General]\r\n";
+    const size_t section = text.find(header);
+    if (section == std::string::npos) {
+      std::fclose(file);
+      return false;
+    }
+    std::snprintf(digits, sizeof digits, "%0*lu", kStampDigits, 1ul);
+    text.insert(section + header.size(), std::string(kStampKey + 2) + digits + "\r\n");
+    ok = std::fseek(file, 0, SEEK_SET) == 0 &&
+         std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  }
+  return std::fclose(file) == 0 && ok;
+}
+
+int Stamp(const fs::path& root) {
+  long stamped = 0;
+  for (const char* simulator : {"FSX", "Prepar3D"}) {
+    const fs::path library = root / simulator / "SimObjects" / "VORN_KVB";
+    std::error_code error;
+    for (fs::directory_iterator it(library, error), end; !error && it != end; it.increment(error)) {
+      if (it->path().filename().string().compare(0, 5, "VORN_") != 0) continue;
+      if (!StampFile(it->path() / "vorn.cfg")) {
+        std::cerr << "kvb_genlib: cannot stamp " << (it->path() / "vorn.cfg") << "\n";
+        return 1;
+      }
+      ++stamped;
+    }
+  }
+  if (stamped == 0) {
+    std::cerr << "kvb_genlib: no package to stamp under " << root << "\n";
+    return 1;
+  }
+  return 0;
+}
+
 int Usage() {
-  std::cerr << "usage: kvb_genlib --root DIR --packages N --liveries M [--seed S]\n";
+  std::cerr << "usage: kvb_genlib --root DIR --packages N --liveries M [--seed S]"
+               " [--simulators fsx|both]\n"
+               "       kvb_genlib --root DIR --stamp\n";
   return 2;
 }
 
@@ -918,21 +988,29 @@ int main(int argc, char* argv[]) {
   long packages = -1;
   long liveries = -1;
   uint64_t seed = 20261206;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool stamp = false;
+  bool prepar3d = true;
+  for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--root")
-      root = argv[i + 1];
-    else if (option == "--packages")
-      packages = std::strtol(argv[i + 1], nullptr, 10);
-    else if (option == "--liveries")
-      liveries = std::strtol(argv[i + 1], nullptr, 10);
-    else if (option == "--seed")
-      seed = std::strtoull(argv[i + 1], nullptr, 10);
+    const bool hasValue = i + 1 < argc;
+    if (option == "--stamp")
+      stamp = true;
+    else if (option == "--root" && hasValue)
+      root = argv[++i];
+    else if (option == "--packages" && hasValue)
+      packages = std::strtol(argv[++i], nullptr, 10);
+    else if (option == "--liveries" && hasValue)
+      liveries = std::strtol(argv[++i], nullptr, 10);
+    else if (option == "--seed" && hasValue)
+      seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (option == "--simulators" && hasValue &&
+             (std::string(argv[i + 1]) == "fsx" || std::string(argv[i + 1]) == "both"))
+      prepar3d = std::string(argv[++i]) == "both";
     else
       return Usage();
   }
-  if (argc % 2 == 0 || root.empty() || packages < 0 || liveries < 0 ||
-      liveries > long(kAirlines.size()) * 9)
+  if (stamp) return root.empty() ? Usage() : Stamp(root);
+  if (root.empty() || packages < 0 || liveries < 0 || liveries > long(kAirlines.size()) * 9)
     return Usage();
   root = fs::absolute(root);
 
@@ -941,21 +1019,32 @@ int main(int argc, char* argv[]) {
   const fs::path fsxLibrary = root / "FSX" / "SimObjects" / "VORN_KVB";
   const fs::path p3dLibrary = root / "Prepar3D" / "SimObjects" / "VORN_KVB";
   const fs::path appData = root / "appdata";
-  for (const fs::path& folder :
-       {fsxLibrary, p3dLibrary, root / "client" / "data", appData / "VORN" / "Zaro" / "config",
-        appData / "Microsoft" / "FSX", appData / "Lockheed Martin" / "Prepar3D", root / "pristine",
-        root / "home"})
-    fs::create_directories(folder);
+  std::vector<fs::path> libraries = {fsxLibrary};
+  if (prepar3d) libraries.push_back(p3dLibrary);
+  std::vector<fs::path> folders = {fsxLibrary,
+                                   root / "client" / "data",
+                                   appData / "VORN" / "Zaro" / "config",
+                                   appData / "Microsoft" / "FSX",
+                                   root / "pristine",
+                                   root / "home"};
+  if (prepar3d) {
+    folders.push_back(p3dLibrary);
+    folders.push_back(appData / "Lockheed Martin" / "Prepar3D");
+  }
+  for (const fs::path& folder : folders) fs::create_directories(folder);
 
   Random settingsRandom(seed ^ 0x5E771465ull);
-  Write(appData / "VORN" / "Zaro" / "config" / "zaro.ini", ZaroIni(root));
+  Write(appData / "VORN" / "Zaro" / "config" / "zaro.ini", ZaroIni(root, prepar3d));
   Write(appData / "VORN" / "Zaro" / "config" / "pilot.cfg", PilotCfg());
+  // Both made in either case, so that fsx.cfg is the same with or without Prepar3D.
   const std::string fsxCfg = SimulatorConfig(settingsRandom, false);
   const std::string p3dCfg = SimulatorConfig(settingsRandom, true);
   Write(appData / "Microsoft" / "FSX" / "fsx.cfg", fsxCfg);
-  Write(appData / "Lockheed Martin" / "Prepar3D" / "Prepar3D.CFG", p3dCfg);
   Write(root / "pristine" / "fsx.cfg", fsxCfg);
-  Write(root / "pristine" / "Prepar3D.CFG", p3dCfg);
+  if (prepar3d) {
+    Write(appData / "Lockheed Martin" / "Prepar3D" / "Prepar3D.CFG", p3dCfg);
+    Write(root / "pristine" / "Prepar3D.CFG", p3dCfg);
+  }
 
   size_t baseBytes = 0;
   for (long p = 0; p < packages; ++p) {
@@ -983,7 +1072,7 @@ int main(int argc, char* argv[]) {
       files.push_back({"", LiveryLiv(random, type, airline, textureName, engineName,
                                      Registration(random, airline))});
     }
-    for (const fs::path& library : {fsxLibrary, p3dLibrary}) {
+    for (const fs::path& library : libraries) {
       const fs::path package = library / name;
       fs::create_directory(package);
       Write(package / "vorn.cfg", base);
@@ -996,7 +1085,7 @@ int main(int argc, char* argv[]) {
     }
   }
   std::cout << "kvb_genlib: " << packages << " packages of " << liveries << " liveries under "
-            << root.string() << " (vorn.cfg " << (packages ? baseBytes / size_t(packages) : 0)
-            << " bytes on average)\n";
+            << root.string() << (prepar3d ? ", FSX and Prepar3D" : ", FSX only") << " (vorn.cfg "
+            << (packages ? baseBytes / size_t(packages) : 0) << " bytes on average)\n";
   return 0;
 }
