@@ -1,5 +1,6 @@
 #include "config/ConfigReader.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "config/LineReader.h"
@@ -14,29 +15,18 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Narrows [*begin, *end) of `line` to its text without blanks at either end.
-inline void Trim(const std::string& line, size_t* begin, size_t* end) {
+inline void Trim(std::string_view line, size_t* begin, size_t* end) {
   while (*end > *begin && IsBlank(line[*end - 1])) --*end;
   while (*begin < *end && IsBlank(line[*begin])) ++*begin;
 }
 
 }  // namespace
 
-// Every step of every lookup comes here, so it stays in this file where the
-// map code can inline it; equal bytes skip the case folding.
-bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
-  const size_t n = a.size() < b.size() ? a.size() : b.size();
-  const auto* x = reinterpret_cast<const unsigned char*>(a.data());
-  const auto* y = reinterpret_cast<const unsigned char*>(b.data());
-  for (size_t i = 0; i < n; ++i) {
-    if (x[i] == y[i]) continue;
-    const unsigned char u = text::UpperByte(x[i]);
-    const unsigned char v = text::UpperByte(y[i]);
-    if (u != v) return u < v;
-  }
-  return a.size() < b.size();
-}
+ConfigReader::ConfigReader() : document_(NewDocument()) {}
 
-ConfigReader::ConfigReader() = default;
+ConfigReader::Document* ConfigReader::NewDocument() {
+  return new (arena_.allocate(sizeof(Document), alignof(Document))) Document(&arena_);
+}
 
 ConfigReader::~ConfigReader() {
   // A destructor must not throw; the file stays as it was when the save cannot run.
@@ -74,18 +64,17 @@ void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const L
   writable_ = false;
   CThreadLock lock(&section_, "ConfigReader::Load", false);
   Parse(source, &seen);
+  // The store stands for the copy, which holds whatever could be read.
+  loadStatus_ = platform::Status::kOk;
+  loadError_ = 0;
 }
 
 void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
   utf8Bom_ = false;
   utf16Bom_ = false;
-  // Scratch strings keep their capacity from line to line.
-  std::string line;
-  std::string name;
-  std::string key;
-  std::string value;
   ConfigSection* current = nullptr;
   bool firstLine = true;
+  std::string_view line;
   while (reader.ReadLine(&line)) {
     if (seen) (*seen)(line);
     size_t begin = 0;
@@ -107,38 +96,25 @@ void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
     if (first == '/' && line[begin + 1] == '/') continue;
 
     if (first == '[') {
-      name.assign(line, begin + 1, end - begin - 2);
-      auto it = document_.lower_bound(name);
-      if (it == document_.end() || document_.key_comp()(name, it->first))
-        it = document_.emplace_hint(it, name, ConfigSection());
-      current = &it->second;
+      current = &SectionNamed(line.substr(begin + 1, end - begin - 2));
       continue;
     }
 
-    const char* text = line.data();
-    const char* equals = static_cast<const char*>(std::memchr(text + begin, '=', end - begin));
-    if (equals != nullptr) {
-      const size_t at = static_cast<size_t>(equals - text);
-      size_t keyBegin = begin, keyEnd = at;
-      size_t valueBegin = at + 1, valueEnd = end;
+    std::string_view key = line.substr(begin, end - begin);
+    std::string_view value;
+    const size_t equals = key.find('=');
+    if (equals != std::string_view::npos) {
+      size_t keyBegin = begin, keyEnd = begin + equals;
+      size_t valueBegin = keyEnd + 1, valueEnd = end;
       Trim(line, &keyBegin, &keyEnd);
       Trim(line, &valueBegin, &valueEnd);
-      key.assign(line, keyBegin, keyEnd - keyBegin);
-      value.assign(line, valueBegin, valueEnd - valueBegin);
-    } else {
-      key.assign(line, begin, end - begin);
-      value.clear();
+      key = line.substr(keyBegin, keyEnd - keyBegin);
+      value = line.substr(valueBegin, valueEnd - valueBegin);
     }
     // Keys before the first header live in the section named "", which no header
     // can name, and are written back first.
-    if (current == nullptr) current = &document_[std::string()];
-    // One descent of the tree finds the key or the place for it.
-    auto it = current->lower_bound(key);
-    if (it == current->end() || current->key_comp()(key, it->first)) {
-      current->emplace_hint(it, key, value);
-    } else {
-      it->second.assign(value);
-    }
+    if (current == nullptr) current = &SectionNamed(std::string_view());
+    Store(current, key, value);
   }
 
   loaded_ = true;
@@ -147,9 +123,32 @@ void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
   loadError_ = reader.Error();
 }
 
-const std::string* ConfigReader::Find(const std::string& section, const std::string& key) const {
-  const auto sectionIt = document_.find(section);
-  if (sectionIt == document_.end()) return nullptr;
+ConfigSection& ConfigReader::SectionNamed(std::string_view name) {
+  // Callers write one section after the other: the last one is kept at hand.
+  if (lastSection_ && lastSectionName_ == name) return *lastSection_;
+  // One descent of the tree finds the section or the place for it.
+  auto it = document_->lower_bound(name);
+  if (it == document_->end() || document_->key_comp()(name, it->first))
+    it = document_->emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(name),
+                                 std::forward_as_tuple());
+  lastSection_ = &it->second;
+  lastSectionName_.assign(name);
+  return it->second;
+}
+
+void ConfigReader::Store(ConfigSection* keys, std::string_view key, std::string_view value) {
+  auto it = keys->lower_bound(key);
+  if (it == keys->end() || keys->key_comp()(key, it->first))
+    keys->emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(key.data(), key.size()),
+                       std::forward_as_tuple(value.data(), value.size()));
+  else
+    it->second.assign(value);
+}
+
+const std::pmr::string* ConfigReader::Find(const std::string& section,
+                                           const std::string& key) const {
+  const auto sectionIt = document_->find(section);
+  if (sectionIt == document_->end()) return nullptr;
   const auto keyIt = sectionIt->second.find(key);
   if (keyIt == sectionIt->second.end()) return nullptr;
   return &keyIt->second;
@@ -157,67 +156,71 @@ const std::string* ConfigReader::Find(const std::string& section, const std::str
 
 std::string ConfigReader::GetString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-  const std::string* value = Find(section, key);
-  return value != nullptr ? *value : defaultValue;
+  const std::pmr::string* value = Find(section, key);
+  return value != nullptr ? std::string(*value) : defaultValue;
 }
 
 // For a missing key the integer getters return the default as it is: "%d" and
 // AtoI give back every int unchanged.
 int ConfigReader::GetInt(const std::string& section, const std::string& key,
                          int defaultValue) const {
-  const std::string* value = Find(section, key);
-  return value != nullptr ? text::AtoI(*value) : defaultValue;
+  const std::pmr::string* value = Find(section, key);
+  return value != nullptr ? text::AtoI(value->c_str()) : defaultValue;
 }
 
 double ConfigReader::GetDouble(const std::string& section, const std::string& key,
                                double defaultValue) const {
-  const std::string* value = Find(section, key);
+  const std::pmr::string* value = Find(section, key);
   // The default goes through "%f" on purpose: six decimals, as callers expect.
-  return text::AtoF(value != nullptr ? *value : text::Format("%f", defaultValue));
+  return value != nullptr ? text::AtoF(value->c_str())
+                          : text::AtoF(text::Format("%f", defaultValue));
 }
 
 bool ConfigReader::GetBool(const std::string& section, const std::string& key,
                            bool defaultValue) const {
-  const std::string* value = Find(section, key);
-  return value != nullptr ? text::AtoI(*value) != 0 : defaultValue;
+  const std::pmr::string* value = Find(section, key);
+  return value != nullptr ? text::AtoI(value->c_str()) != 0 : defaultValue;
 }
 
 void ConfigReader::SetString(const std::string& section, const std::string& key,
                              const std::string& value) {
   modified_ = true;
-  ConfigSection& keys = document_[section];
-  auto it = keys.lower_bound(key);
-  if (it == keys.end() || keys.key_comp()(key, it->first)) {
-    keys.emplace_hint(it, key, value);
-  } else {
-    it->second = value;
-  }
+  Store(&SectionNamed(section), key, value);
 }
 
 bool ConfigReader::Render(std::string* bytes) const {
-  bytes->clear();
   // A document that is not the whole file, or a UTF-16 file the store cannot
   // represent, would destroy what it replaces.
-  if (!loaded_ || !HoldsWholeFile() || utf16Bom_) return false;
-  size_t size = 3;
-  for (const auto& section : document_) {
-    size += section.first.size() + 6;
+  if (!loaded_ || !HoldsWholeFile() || utf16Bom_) {
+    bytes->clear();
+    return false;
+  }
+  size_t size = utf8Bom_ ? 3 : 0;
+  for (const auto& section : *document_) {
+    size += 2 + (section.first.empty() ? 0 : section.first.size() + 4);
     for (const auto& entry : section.second) size += entry.first.size() + entry.second.size() + 3;
   }
-  bytes->reserve(size);
-  if (utf8Bom_) bytes->append(kUtf8Bom, 3);
-  for (const auto& section : document_) {
-    bytes->append("\r\n", 2);
+  // Sized once and filled in place: a document is thousands of short pieces. A
+  // string that had room already gives it without clearing it first.
+  bytes->resize(size);
+  char* out = &(*bytes)[0];
+  const auto put = [&out](const char* data, size_t count) {
+    std::memcpy(out, data, count);
+    out += count;
+  };
+  if (utf8Bom_) put(kUtf8Bom, 3);
+  for (const auto& section : *document_) {
+    put("\r\n", 2);
     if (!section.first.empty()) {
-      bytes->append("[", 1);
-      bytes->append(section.first);
-      bytes->append("]\r\n", 3);
+      put("[", 1);
+      put(section.first.data(), section.first.size());
+      put("]\r\n", 3);
     }
     for (const auto& entry : section.second) {
-      bytes->append(entry.first);
-      bytes->append("=", 1);
-      bytes->append(entry.second);
-      bytes->append("\r\n", 2);
+      put(entry.first.data(), entry.first.size());
+      put("=", 1);
+      put(entry.second.data(), entry.second.size());
+      put("\r\n", 2);
     }
   }
   return true;
@@ -243,5 +246,9 @@ void ConfigReader::Close() {
 
 void ConfigReader::Cleanup() {
   CThreadLock lock(&section_, "ConfigReader::Cleanup", false);
-  document_.clear();
+  // Every node and text of the document lives in the arena: releasing it is all
+  // the taking apart the document needs, so its destructor is never run.
+  lastSection_ = nullptr;
+  arena_.release();
+  document_ = NewDocument();
 }

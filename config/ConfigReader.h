@@ -7,24 +7,39 @@
 
 #include <functional>
 #include <map>
+#include <memory_resource>
 #include <string>
+#include <string_view>
 
+#include "config/Text.h"
 #include "diag/CCriticalSection.h"
 #include "platform/Platform.h"
 
-/// Orders names by their upper-cased bytes, compared as unsigned.
+/// Orders names by their upper-cased bytes, compared as unsigned. Every step of
+/// every lookup comes here: it is inline so that the map code takes it in.
 struct NoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const;
+  using is_transparent = void;  // looks names up without making a string of them
+  bool operator()(std::string_view a, std::string_view b) const {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+      if (a[i] == b[i]) continue;
+      const unsigned char u = text::UpperByte(static_cast<unsigned char>(a[i]));
+      const unsigned char v = text::UpperByte(static_cast<unsigned char>(b[i]));
+      if (u != v) return u < v;
+    }
+    return a.size() < b.size();
+  }
 };
 
-/// The keys and values of one section.
-using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
+/// The keys and values of one section. Names and values live in their store's
+/// arena, which goes at once when the document does.
+using ConfigSection = std::pmr::map<std::pmr::string, std::pmr::string, NoCaseLess>;
 
 class LineReader;
 
 class ConfigReader {
  public:
-  using Document = std::map<std::string, ConfigSection, NoCaseLess>;
+  using Document = std::pmr::map<std::pmr::string, ConfigSection, NoCaseLess>;
 
   ConfigReader();
   virtual ~ConfigReader();  // Save, then Cleanup
@@ -36,8 +51,10 @@ class ConfigReader {
   /// Saves the previous document if allowed, then takes `path` with the document
   /// that the lines of `source` give, as if the file held them; `seen` sees each
   /// line first. A source that is not open gives an empty document, as an empty
-  /// file would. Such a store is never written back: Render gives its bytes.
-  using LineSeen = std::function<void(const std::string& line)>;
+  /// file would, and one that fails part-way the lines read until then: the
+  /// document is whole either way. Such a store is never written back: Render
+  /// gives its bytes.
+  using LineSeen = std::function<void(std::string_view line)>;
   void OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen);
 
   std::string GetString(const std::string& section, const std::string& key,
@@ -82,15 +99,25 @@ class ConfigReader {
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }
-  const Document& GetDocument() const { return document_; }
+  const Document& GetDocument() const { return *document_; }
 
  private:
   void Load();
   void Parse(LineReader& reader, const LineSeen* seen);
+  ConfigSection& SectionNamed(std::string_view name);
+  static void Store(ConfigSection* keys, std::string_view key, std::string_view value);
   /// The stored value, or null when the section or the key is missing.
-  const std::string* Find(const std::string& section, const std::string& key) const;
+  const std::pmr::string* Find(const std::string& section, const std::string& key) const;
 
-  Document document_;
+  Document* NewDocument();
+
+  // The document and all it holds live in this arena. A small store needs no
+  // allocation at all: the arena's first block is part of the store.
+  alignas(std::max_align_t) char firstBlock_[1024];
+  std::pmr::monotonic_buffer_resource arena_{firstBlock_, sizeof firstBlock_};
+  Document* document_;
+  ConfigSection* lastSection_ = nullptr;  // the section SectionNamed found last
+  std::string lastSectionName_;
   bool loaded_ = false;
   bool writable_ = false;
   bool modified_ = false;

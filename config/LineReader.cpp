@@ -22,16 +22,18 @@ platform::Status LineReader::Open(const std::string& path) {
   Close();
   const platform::Status status = file_.Open(path, platform::File::Mode::kRead);
   if (status != platform::Status::kOk) return status;
-  unread_ = file_.Size();
   if (!buffer_)
     buffer_ = spareBlock ? std::move(spareBlock) : std::unique_ptr<char[]>(new char[kBlockSize]);
   return status;
 }
 
-bool LineReader::ReadLine(std::string* line) {
-  line->clear();
+bool LineReader::ReadLine(std::string_view* line) {
+  *line = std::string_view();
   if (!file_.IsOpen()) return false;
-  bool any = false;
+  // Most lines lie whole in the block and are handed out where they are; only a
+  // line that runs over its end is gathered.
+  bool spilled = false;
+  spill_.clear();
   for (;;) {
     if (position_ < end_) {
       const char* start = buffer_.get() + position_;
@@ -39,43 +41,51 @@ bool LineReader::ReadLine(std::string* line) {
       const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
       if (lf != nullptr) {
         const size_t length = static_cast<size_t>(lf - start);
-        line->append(start, length);
         position_ += length + 1;
+        if (spilled) {
+          spill_.append(start, length);
+          *line = spill_;
+        } else {
+          *line = std::string_view(start, length);
+        }
         // The CR may have come at the end of the previous block, so look at the line.
-        if (!line->empty() && line->back() == '\r') line->pop_back();
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
         return true;
       }
-      line->append(start, available);
+      spill_.append(start, available);
       position_ = end_;
-      any = true;
+      spilled = true;
     }
-    // Once the size that the file had when opened is read, that is its end: one
-    // read call less for every small file.
-    if (atEnd_ || unread_ == 0) return any;
+    if (atEnd_) break;
     const long long count = file_.Read(buffer_.get(), kBlockSize);
     if (count < 0) {
       // A line cut short by the error is not a line of the file.
       atEnd_ = true;
       failed_ = true;
       error_ = platform::LastError();
-      line->clear();
       return false;
     }
-    if (count == 0) {
-      atEnd_ = true;
-      return any;
-    }
-    if (unread_ > 0) unread_ = count < unread_ ? unread_ - count : 0;
+    // Fewer bytes than asked for are the end of the file: one read call less for
+    // every small file.
+    atEnd_ = static_cast<size_t>(count) < kBlockSize;
     position_ = 0;
     end_ = static_cast<size_t>(count);
   }
+  *line = spill_;
+  return spilled;
+}
+
+bool LineReader::ReadLine(std::string* line) {
+  std::string_view view;
+  const bool read = ReadLine(&view);
+  line->assign(view);
+  return read;
 }
 
 void LineReader::Close() {
   file_.Close();
   position_ = 0;
   end_ = 0;
-  unread_ = -1;
   atEnd_ = false;
   failed_ = false;
   error_ = 0;

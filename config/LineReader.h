@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -16,7 +17,8 @@ class LineReader {
   /// Fails when the file cannot be opened for reading (missing, a folder, ...).
   platform::Status Open(const std::string& path);
   /// The next line without its line end; false at the end of the file or on a
-  /// read error.
+  /// read error. The view holds until the next call.
+  bool ReadLine(std::string_view* line);
   bool ReadLine(std::string* line);
   /// True when reading stopped at a read error rather than at the end of the file;
   /// `Error` is then the system's error.
@@ -28,9 +30,9 @@ class LineReader {
   platform::File file_;
   // Not a string: resizing one would clear the whole block for every small file.
   std::unique_ptr<char[]> buffer_;
+  std::string spill_;  // a line that runs over the end of the block
   size_t position_ = 0;
-  size_t end_ = 0;         // bytes of buffer_ that hold data
-  long long unread_ = -1;  // bytes of the file not read yet, when its size is known
+  size_t end_ = 0;  // bytes of buffer_ that hold data
   bool atEnd_ = false;
   bool failed_ = false;
   int error_ = 0;

@@ -65,21 +65,21 @@ bool StartsWithNoCase(const std::string& s, const char* prefix, size_t count) {
   return true;
 }
 
-int AtoI(const std::string& s) {
+int AtoI(const char* s) {
   // strtol saturates at long's range, which may be wider than int's.
   errno = 0;
-  const long value = std::strtol(s.c_str(), nullptr, 10);
+  const long value = std::strtol(s, nullptr, 10);
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
 }
 
-double AtoF(const std::string& s) {
-  const double value = std::strtod(s.c_str(), nullptr);
+double AtoF(const char* s) {
+  const double value = std::strtod(s, nullptr);
   if (!std::isnan(value)) return value;
   // Not every C library keeps the sign of "-nan" as C99 asks.
-  const size_t start = s.find_first_not_of(" \t\n\v\f\r");
-  const bool negative = start != std::string::npos && s[start] == '-';
+  s += std::strspn(s, " \t\n\v\f\r");
+  const bool negative = *s == '-';
   return std::copysign(value, negative ? -1.0 : 1.0);
 }
 

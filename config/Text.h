@@ -32,10 +32,12 @@ int CompareNoCase(const std::string& a, const std::string& b);
 bool StartsWithNoCase(const std::string& s, const char* prefix, size_t count);
 
 /// `atoi`, saturating to INT_MIN or INT_MAX beyond the range of int.
-int AtoI(const std::string& s);
+int AtoI(const char* s);
+inline int AtoI(const std::string& s) { return AtoI(s.c_str()); }
 
 /// `atof` as C99 strtod reads it ('.' as the decimal point).
-double AtoF(const std::string& s);
+double AtoF(const char* s);
+inline double AtoF(const std::string& s) { return AtoF(s.c_str()); }
 
 /// A double as "%g" writes it, with at least two exponent digits.
 std::string FormatDouble(double value);

@@ -3,19 +3,19 @@
 // must stay untraced: the logger's first use loads the settings.
 #pragma once
 
-#include <string>
-
 #include "diag/CCriticalSection.h"
 
 class CThreadLock {
  public:
-  CThreadLock(CCriticalSection* section, const std::string& name, bool trace);
+  /// `name` is the caller's text, a literal: it is not copied, as a lock is taken
+  /// on every step of every store.
+  CThreadLock(CCriticalSection* section, const char* name, bool trace);
   virtual ~CThreadLock();
   CThreadLock(const CThreadLock&) = delete;
   CThreadLock& operator=(const CThreadLock&) = delete;
 
  private:
   bool trace_;
-  std::string name_;
+  const char* name_;
   CCriticalSection* section_;
 };

@@ -41,13 +41,14 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  /// Fails on a folder or anything else that is not a regular file (a FIFO, a
-  /// device); for writing, a read-only file gives kReadOnly (even as root).
+  /// For writing: fails on a folder or anything else that is not a regular file
+  /// (a FIFO, a device); a read-only file gives kReadOnly (even as root).
   Status Open(const std::string& path, Mode mode);
   bool IsOpen() const { return handle_ != kInvalid; }
-  /// The size of the open file when it was opened; -1 when unknown.
-  long long Size() const { return size_; }
-  /// Bytes read, 0 at the end of the file, -1 on an error.
+  /// Bytes read; fewer than `size` only at the end of the file, -1 on an error.
+  /// What a file opened for reading is shows as it is read, which spares a call
+  /// for every small file: a folder fails at once, and what fills a whole buffer
+  /// is read on only when it is a regular file (a device may never end).
   long long Read(char* buffer, size_t size);
   /// Writes all bytes or fails.
   bool Write(const char* data, size_t size);
@@ -59,7 +60,7 @@ class File {
   friend class AtomicFile;  // writes its temporary file through a File
   static constexpr intptr_t kInvalid = -1;
   intptr_t handle_ = kInvalid;
-  long long size_ = -1;
+  bool regular_ = false;  // known to be a regular file
 };
 
 /// Writes a file anew through a temporary file beside it ("<target>.kvbtmp") that

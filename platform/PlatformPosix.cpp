@@ -181,9 +181,11 @@ namespace {
 
 // A path mapped as written: the drive folder, then the rest with slashes.
 struct MappedPath {
-  std::string base;
-  std::string rest;
-  std::string written;
+  std::string written;  // the drive folder, then the rest
+  size_t baseSize = 0;  // of the drive folder; 0 without a drive
+  std::string Base() const { return written.substr(0, baseSize); }
+  std::string Rest() const { return written.substr(baseSize); }
+  bool HasRest() const { return written.size() > baseSize; }
 };
 
 bool IsDotComponent(const std::string& path, size_t begin, size_t end) {
@@ -191,23 +193,26 @@ bool IsDotComponent(const std::string& path, size_t begin, size_t end) {
          (end - begin == 2 && path[begin] == '.' && path[begin + 1] == '.');
 }
 
-// "." and ".." taken away by text, as Windows does before it looks at the disk, so
-// that "Temp\..\FSX" needs no Temp. Never above the drive or "/"; a relative path
-// keeps its leading "..". Paths without them stay exactly as they are.
-void ResolveDots(std::string* rest) {
+// "." and ".." taken away by text from what follows `from` in `path`, as Windows
+// does before it looks at the disk, so that "Temp\..\FSX" needs no Temp. Never
+// above the drive or "/"; a relative path keeps its leading "..". A path without
+// them stays exactly as it is.
+void ResolveDots(std::string* path, size_t from) {
+  // Every "." or ".." component starts the path or follows a slash.
+  if ((*path)[from] != '.' && path->find("/.", from) == std::string::npos) return;
   bool dots = false;
-  for (size_t begin = 0; begin <= rest->size() && !dots;) {
-    const size_t end = std::min(rest->find('/', begin), rest->size());
-    dots = IsDotComponent(*rest, begin, end);
+  for (size_t begin = from; begin <= path->size() && !dots;) {
+    const size_t end = std::min(path->find('/', begin), path->size());
+    dots = IsDotComponent(*path, begin, end);
     begin = end + 1;
   }
   if (!dots) return;
-  const bool rooted = !rest->empty() && (*rest)[0] == '/';
-  const bool folder = rest->back() == '/';
+  const bool rooted = (*path)[from] == '/';
+  const bool folder = path->back() == '/';
   std::vector<std::string> kept;
-  for (size_t begin = 0; begin <= rest->size();) {
-    const size_t end = std::min(rest->find('/', begin), rest->size());
-    const std::string component = rest->substr(begin, end - begin);
+  for (size_t begin = from; begin <= path->size();) {
+    const size_t end = std::min(path->find('/', begin), path->size());
+    const std::string component = path->substr(begin, end - begin);
     begin = end + 1;
     if (component.empty() || component == ".") continue;
     if (component != "..") {
@@ -221,21 +226,22 @@ void ResolveDots(std::string* rest) {
   std::string resolved = rooted ? "/" : "";
   for (size_t i = 0; i < kept.size(); ++i) resolved += (i ? "/" : "") + kept[i];
   if (folder && !kept.empty()) resolved += '/';
-  *rest = resolved.empty() ? "." : resolved;
+  path->replace(from, std::string::npos, resolved.empty() ? "." : resolved);
 }
 
 MappedPath MapPath(const std::string& path) {
   MappedPath mapped;
-  mapped.rest = path;
+  std::string& written = mapped.written;
   if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    mapped.base = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
-    mapped.rest = path.substr(2);
+    written = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
+    mapped.baseSize = written.size();
+    if (path.size() > 2 && path[2] != '\\' && path[2] != '/') written += '/';
+    written.append(path, 2, std::string::npos);
+  } else {
+    written = path;
   }
-  std::string& rest = mapped.rest;
-  std::replace(rest.begin(), rest.end(), '\\', '/');
-  if (!mapped.base.empty() && !rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
-  ResolveDots(&rest);
-  mapped.written = mapped.base + rest;
+  std::replace(written.begin() + mapped.baseSize, written.end(), '\\', '/');
+  if (mapped.HasRest()) ResolveDots(&written, mapped.baseSize);
   return mapped;
 }
 
@@ -254,9 +260,9 @@ std::string Resolve(const MappedPath& mapped) {
       return found.empty() ? written : parent + "/" + found;
     }
   }
-  const std::string& rest = mapped.rest;
-  if (rest[0] == '/') return ResolveCase(mapped.base.empty() ? "/" : mapped.base, rest.substr(1));
-  return ResolveCase(mapped.base, rest);
+  const std::string rest = mapped.Rest();
+  if (rest[0] == '/') return ResolveCase(mapped.baseSize ? mapped.Base() : "/", rest.substr(1));
+  return ResolveCase(mapped.Base(), rest);
 }
 
 // The native path and what is there, with a single lstat for a path that
@@ -264,7 +270,7 @@ std::string Resolve(const MappedPath& mapped) {
 std::string Locate(const std::string& path, FileInfo* info) {
   const MappedPath mapped = MapPath(path);
   *info = Inspect(mapped.written);
-  if (info->exists || mapped.rest.empty()) return mapped.written;
+  if (info->exists || !mapped.HasRest()) return mapped.written;
   std::string native = Resolve(mapped);
   if (native != mapped.written) *info = Inspect(native);
   return native;
@@ -286,12 +292,42 @@ bool LocateTarget(const std::string& path, std::string* target, FileInfo* info) 
 
 std::string NativePath(const std::string& path) {
   const MappedPath mapped = MapPath(path);
-  if (mapped.rest.empty() || Exists(mapped.written)) return mapped.written;
+  if (!mapped.HasRest() || Exists(mapped.written)) return mapped.written;
   return Resolve(mapped);
 }
 
 // ---------------------------------------------------------------------------
 // File
+
+namespace {
+
+// The folder listed last stays open, as a package step reads the files of the
+// folder it has just listed: they are opened from there, without the system
+// walking the whole path again for each.
+class ListedFolder {
+ public:
+  ~ListedFolder() { Keep(nullptr, std::string()); }
+  void Keep(DIR* dir, const std::string& native) {
+    if (dir_) closedir(dir_);
+    dir_ = dir;
+    prefix_ = native + "/";
+  }
+  bool Holds(const std::string& native) const {
+    return dir_ && native.size() > prefix_.size() && !native.compare(0, prefix_.size(), prefix_);
+  }
+  // `native`, which the folder holds, opened from the folder.
+  int Open(const std::string& native, int flags) const {
+    return ::openat(dirfd(dir_), native.c_str() + prefix_.size(), flags);
+  }
+
+ private:
+  DIR* dir_ = nullptr;
+  std::string prefix_;
+};
+
+thread_local ListedFolder listedFolder;
+
+}  // namespace
 
 File::~File() { Close(); }
 
@@ -299,21 +335,22 @@ Status File::Open(const std::string& path, Mode mode) {
   Close();
   const MappedPath mapped = MapPath(path);
   std::string native = mapped.written;
-  // Only regular files: a FIFO would block the run and a device never ends, and
-  // the open must not wait for a FIFO's other end before the check below. O_NONBLOCK
+  // A FIFO must not block the run, neither here nor when it is read; O_NONBLOCK
   // means nothing for a regular file, so it may stay set.
   int flags = O_CLOEXEC | O_NONBLOCK;
   if (mode == Mode::kRead) {
     // A file that is there as written opens at once; only a miss looks at letter case.
     flags |= O_RDONLY;
-    int fd = ::open(native.c_str(), flags);
-    if (fd < 0 && errno == ENOENT && !mapped.rest.empty()) {
+    int fd = listedFolder.Holds(native) ? listedFolder.Open(native, flags)
+                                        : ::open(native.c_str(), flags);
+    if (fd < 0 && errno == ENOENT && mapped.HasRest()) {
       const std::string resolved = Resolve(mapped);
       errno = ENOENT;
       if (resolved != native) fd = ::open((native = resolved).c_str(), flags);
     }
     if (fd < 0) return ErrnoFailure();
     handle_ = fd;
+    return Status::kOk;  // Read tells what it is
   } else {
     FileInfo info;
     native = Locate(path, &info);
@@ -338,19 +375,35 @@ Status File::Open(const std::string& path, Mode mode) {
     what.isDirectory = S_ISDIR(opened.st_mode);
     return NotAFile(what);
   }
-  size_ = opened.st_size;
+  regular_ = true;
   return Status::kOk;
 }
 
 long long File::Read(char* buffer, size_t size) {
   if (!IsOpen()) return -1;
-  for (;;) {
-    const ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
-    if (n >= 0) return n;
-    if (errno != EINTR) break;
+  const int fd = static_cast<int>(handle_);
+  ssize_t n;
+  while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
   }
-  internal::Fail(Status::kFailed, errno);
-  return -1;
+  if (n < 0) {
+    ErrnoFailure();
+    return -1;
+  }
+  // A whole buffer may come from a device that never ends: only a regular file
+  // is read on.
+  if (!regular_ && size > 0 && static_cast<size_t>(n) == size) {
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+      ErrnoFailure();
+      return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      internal::Fail(Status::kFailed, internal::kNotAFile);
+      return -1;
+    }
+    regular_ = true;
+  }
+  return n;
 }
 
 bool File::Write(const char* data, size_t size) {
@@ -384,7 +437,7 @@ void File::Close() {
   if (!IsOpen()) return;
   ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
-  size_ = -1;
+  regular_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -534,7 +587,7 @@ Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     }
     entries->push_back(std::move(found));
   }
-  closedir(dir);
+  listedFolder.Keep(dir, native);
   std::sort(entries->begin(), entries->end(),
             [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
   return Status::kOk;

@@ -106,14 +106,13 @@ Status File::Open(const std::string& path, Mode mode) {
     LARGE_INTEGER zero = {};
     positioned = SetFilePointerEx(handle, zero, nullptr, FILE_END) != 0;
   }
-  LARGE_INTEGER size = {};
-  if (!positioned || !GetFileSizeEx(handle, &size)) {
+  if (!positioned) {
     const Status failure = FailureOfLastError();
     CloseHandle(handle);
     return failure;
   }
   handle_ = reinterpret_cast<intptr_t>(handle);
-  size_ = size.QuadPart;
+  regular_ = true;  // no device or pipe opens from a folder here
   return Status::kOk;
 }
 
@@ -160,7 +159,7 @@ void File::Close() {
   if (!IsOpen()) return;
   CloseHandle(ToHandle(handle_));
   handle_ = kInvalid;
-  size_ = -1;
+  regular_ = false;
 }
 
 // ---------------------------------------------------------------------------

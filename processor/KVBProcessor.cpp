@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,18 +37,22 @@ const std::string kFltsim = "fltsim";
 const std::string kEmpty;
 
 constexpr int kFsxVersionCode = 10;
+constexpr size_t kCompareBlock = 256 * 1024;
 
-// Case-insensitive search for an ASCII needle that is already in lower case,
-// without building a lower-cased copy of every line.
-bool ContainsLowerNeedle(const std::string& haystack, const char* needle, size_t needleSize) {
-  if (haystack.size() < needleSize) return false;
-  const size_t last = haystack.size() - needleSize;
-  for (size_t i = 0; i <= last; ++i) {
-    size_t j = 0;
-    while (j < needleSize && text::LowerByte(static_cast<unsigned char>(haystack[i + j])) ==
+// Case-insensitive search for a needle that is already in lower case and starts
+// with a byte that has no case ('['), without building a lower-cased copy of
+// every line: only the places where that first byte stands are compared.
+bool ContainsLowerNeedle(std::string_view haystack, const char* needle, size_t needleSize) {
+  const char* at = haystack.data();
+  const char* const end = at + haystack.size();
+  while (static_cast<size_t>(end - at) >= needleSize &&
+         (at = static_cast<const char*>(std::memchr(at, needle[0], end - at - needleSize + 1)))) {
+    size_t j = 1;
+    while (j < needleSize && text::LowerByte(static_cast<unsigned char>(at[j])) ==
                                  static_cast<unsigned char>(needle[j]))
       ++j;
     if (j == needleSize) return true;
+    ++at;
   }
   return false;
 }
@@ -66,20 +71,19 @@ const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries, c
 // True when the file at `path` holds exactly `bytes`. A size from the listing,
 // where the system gives one, spares opening a file of another size.
 bool Holds(const std::string& path, long long listedSize, const std::string& bytes) {
-  const long long size = static_cast<long long>(bytes.size());
-  if (listedSize >= 0 && listedSize != size) return false;
+  if (listedSize >= 0 && listedSize != static_cast<long long>(bytes.size())) return false;
   platform::File file;
-  if (file.Open(path, platform::File::Mode::kRead) != platform::Status::kOk || file.Size() != size)
-    return false;
-  char block[16 * 1024];
-  long long at = 0;
-  while (at < size) {
-    const long long count = file.Read(block, sizeof block);
-    if (count <= 0 || count > size - at || std::memcmp(block, bytes.data() + at, count) != 0)
+  if (file.Open(path, platform::File::Mode::kRead) != platform::Status::kOk) return false;
+  // Most files end within the first block: one read call.
+  static thread_local std::unique_ptr<char[]> block(new char[kCompareBlock]);
+  for (size_t at = 0;;) {
+    const long long count = file.Read(block.get(), kCompareBlock);
+    if (count < 0 || static_cast<size_t>(count) > bytes.size() - at ||
+        std::memcmp(block.get(), bytes.data() + at, count) != 0)
       return false;
     at += count;
+    if (static_cast<size_t>(count) < kCompareBlock) return at == bytes.size();
   }
-  return true;
 }
 
 // The bytes of a line by line copy of `path`, every line ended with CR LF.
@@ -90,6 +94,23 @@ std::string LineCopy(const std::string& path) {
   for (std::string line; reader.ReadLine(&line);) copy.append(line).append("\r\n", 2);
   return copy;
 }
+
+// The text of a number, made again only when the number changes: a package's
+// contact points come back with every one of its liveries.
+class NumberText {
+ public:
+  const std::string& Of(double value) {
+    if (text_.empty() || std::memcmp(&value, &value_, sizeof value) != 0) {
+      value_ = value;
+      text_ = text::FormatDouble(value);
+    }
+    return text_;
+  }
+
+ private:
+  double value_ = 0;
+  std::string text_;
+};
 
 // "1 livery", "2 liveries": a count for the report.
 std::string Count(long long count, const char* one, const char* many) {
@@ -234,17 +255,19 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
     }
   }
 
+  // A vorn.cfg that is no file (a folder, a FIFO) counts as missing.
   const platform::DirEntry* base = Find(entries, "vorn.cfg");
-  const std::string baseCfgPath = base ? pathOf(*base) : std::string();
+  const std::string baseCfgPath = base && base->isFile ? pathOf(*base) : std::string();
   ConfigReader aircraftCfg;
-  const bool isAirplane = CopyBaseConfig(baseCfgPath, aircraftCfgPath, &aircraftCfg);
+  bool wholeCopy = false;
+  const bool isAirplane = CopyBaseConfig(baseCfgPath, aircraftCfgPath, &aircraftCfg, &wholeCopy);
 
   // The aircraft store, before any livery changes it, holds the document of
   // vorn.cfg: the contact points come from it. Only where vorn.cfg could not be
   // read to its end does a store of its own try again.
   ConfigReader baseCfg;
   const ConfigReader* contactPoints = &aircraftCfg;
-  if (!aircraftCfg.HoldsWholeFile()) {
+  if (!wholeCopy) {
     baseCfg.Open(baseCfgPath, false);
     contactPoints = &baseCfg;
   }
@@ -267,7 +290,8 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   // What aircraft.cfg is to hold: the store's document when a livery changed it
   // and it may be written back, else the line copy of vorn.cfg. When the file
   // holds that already, it is left alone: same bytes, same time, same name.
-  std::string bytes;
+  // Kept from package to package: its room is made once.
+  static thread_local std::string bytes;
   if (!aircraftCfg.IsModified() || !aircraftCfg.Render(&bytes)) bytes = LineCopy(baseCfgPath);
   const platform::DirEntry* aircraft = Find(entries, "aircraft.cfg");
   if (aircraft && aircraft->isFile && Holds(pathOf(*aircraft), aircraft->size, bytes)) return true;
@@ -282,16 +306,18 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
 }
 
 bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
-                                  const std::string& aircraftCfgPath, ConfigReader* aircraftCfg) {
+                                  const std::string& aircraftCfgPath, ConfigReader* aircraftCfg,
+                                  bool* wholeCopy) {
   static const char kHelicopter[] = "[helicopter]";
   // A missing or unreadable vorn.cfg gives an empty copy.
   LineReader reader;
   if (!baseCfgPath.empty()) reader.Open(baseCfgPath);
   bool isAirplane = true;
-  aircraftCfg->OpenFrom(aircraftCfgPath, reader, [&isAirplane](const std::string& line) {
+  aircraftCfg->OpenFrom(aircraftCfgPath, reader, [&isAirplane](std::string_view line) {
     if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
       isAirplane = false;
   });
+  if (wholeCopy) *wholeCopy = !reader.Failed();
   return isAirplane;
 }
 
@@ -363,13 +389,13 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     description.append("\\npaint: ");
     description.append(repaint);
     description.append("\\n");
-    AppendPolygonLines(&description, polyMin, lod, polyMax);
-    description.append("\\n\\n");
-    description.append(kDistributionNotice);
-    description.append("\r\n");
-
+    // The performance text is the polygon lines, each ended with "\\n".
     AppendPolygonLines(&performance, polyMin, lod, polyMax);
     performance.append("\\n");
+    description.append(performance);
+    description.append("\\n");
+    description.append(kDistributionNotice);
+    description.append("\r\n");
   }
 
   ConfigReader liveryLiv;
@@ -414,9 +440,10 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   line += ',';
   line.append(uiVariation);
   line += ',';
-  line.append(text::FormatDouble(staticCgHeight));
+  static thread_local NumberText cgHeightText, pitchText;
+  line.append(cgHeightText.Of(staticCgHeight));
   line += ',';
-  line.append(text::FormatDouble(staticPitch));
+  line.append(pitchText.Of(staticPitch));
   line += ',';
   line.append(std::to_string(kvbVersion));
   database.WriteLine(line);

@@ -313,8 +313,8 @@ TEST_F(FaultTest, ReadOnlyUnreadableAndSpecialEntriesAreLeftAlone) {
       {l + "VORN_P100/texture/vorn.ini", 'p', 'm'},  // would block a reader
       {l + "VORN_P102/aircraft.cfg", 'p', '='},      // deleted, and written anew
       {kDatabase, 'p', '='},
-      {kFsx, 'p', 'm', R(kFsx) + ": not changed: cannot read it" + notFile},
-      {kP3d, 'd', 'm', R(kP3d) + ": not changed: cannot read it" + notFile},
+      {kFsx, 'p', 'm', R(kFsx) + ": not changed: cannot write it" + notFile},
+      {kP3d, 'd', 'm', R(kP3d) + ": not changed: cannot write it" + notFile},
       {l + "VORN_SELF", 'l', 'm', "", "VORN_SELF"},
       {l + "VORN_UP", 'l', 'e', "", ".."},
       {l + "VORN_P100/texture.self", 'l', 'm', "", "texture.self"},

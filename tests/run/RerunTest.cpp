@@ -16,7 +16,8 @@ std::map<std::string, fs::file_time_type> Times(const fs::path& root) {
 TEST(RerunTest, WritesOnlyWhatChanged) {
   TempDir scratch;
   ASSERT_TRUE(scratch.Create());
-  const fs::path root = scratch.Path(), package = root / "FSX/SimObjects/VORN_KVB/VORN_B412";
+  const fs::path root = scratch.Path();
+  const fs::path package = (root / "FSX/SimObjects/VORN_KVB/VORN_B412").make_preferred();
   fs::copy(fs::path(KVB_SOURCE_DIR) / "examples", root, fs::copy_options::recursive);
   WriteBytes((root / "appdata/VORN/Zaro/config/zaro.ini").string(),
              "[INSTALL]\r\nfsx_path=" + (root / "FSX").string() + "\r\nprepar3d_path=" +
@@ -34,7 +35,8 @@ TEST(RerunTest, WritesOnlyWhatChanged) {
         fs::last_write_time(path, time - std::chrono::hours(24 * 400));
       const auto before = Times(root);
       ASSERT_EQ(RunTool(root.string(), {mode}, environment).status, 0);
-      std::set<std::string> written, expected = {(root / "Zaro/data/kvb.dat").string()};
+      std::set<std::string> written,
+          expected = {(root / "Zaro/data/kvb.dat").make_preferred().string()};
       if (changeLivery) expected.insert((package / "aircraft.cfg").string());
       // The Windows harness copies the application-data folder in and out.
       for (const auto& [path, time] : Times(root))

@@ -146,7 +146,9 @@ TEST_F(LineFileTest, ReaderSplitsAtLfAndDropsTheCrBeforeIt) {
   }
   LineReader reader;
   EXPECT_EQ(reader.Open(Path("missing.txt")), platform::Status::kNotFound);
-  EXPECT_EQ(reader.Open(temp_.Path()), platform::Status::kFailed);
+  std::string line;  // a folder does not open, or does not read
+  EXPECT_TRUE(reader.Open(temp_.Path()) != platform::Status::kOk ||
+              (!reader.ReadLine(&line) && reader.Failed()));
 }
 
 TEST_F(LineFileTest, WriterEndsLinesWithCrLfAndStopsAtTheFirstError) {
