@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "config/LineReader.h"
-#include "config/Text.h"
 #include "diag/CThreadLock.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 namespace {
 

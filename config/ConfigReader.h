@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "config/Text.h"
 #include "diag/CCriticalSection.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 /// Orders names by their upper-cased bytes, compared as unsigned. Every step of
 /// every lookup comes here: it is inline so that the map code takes it in.

@@ -19,17 +19,16 @@
 #include <ctime>
 #include <vector>
 
-#include "config/Text.h"
 #include "platform/Platform.h"
 #include "platform/PlatformInternal.h"
+#include "platform/WinePath.h"
+#include "text/Text.h"
 
 namespace platform {
 
 namespace {
 
 constexpr const char* kTemporarySuffix = ".kvbtmp";
-
-bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
@@ -179,74 +178,13 @@ void SyncFolderOf(const std::string& native) {
 
 namespace {
 
-// A path mapped as written: the drive folder, then the rest with slashes.
-struct MappedPath {
-  std::string written;  // the drive folder, then the rest
-  size_t baseSize = 0;  // of the drive folder; 0 without a drive
-  std::string Base() const { return written.substr(0, baseSize); }
-  std::string Rest() const { return written.substr(baseSize); }
-  bool HasRest() const { return written.size() > baseSize; }
-};
-
-bool IsDotComponent(const std::string& path, size_t begin, size_t end) {
-  return (end - begin == 1 && path[begin] == '.') ||
-         (end - begin == 2 && path[begin] == '.' && path[begin + 1] == '.');
-}
-
-// "." and ".." taken away by text from what follows `from` in `path`, as Windows
-// does before it looks at the disk, so that "Temp\..\FSX" needs no Temp. Never
-// above the drive or "/"; a relative path keeps its leading "..". A path without
-// them stays exactly as it is.
-void ResolveDots(std::string* path, size_t from) {
-  // Every "." or ".." component starts the path or follows a slash.
-  if ((*path)[from] != '.' && path->find("/.", from) == std::string::npos) return;
-  bool dots = false;
-  for (size_t begin = from; begin <= path->size() && !dots;) {
-    const size_t end = std::min(path->find('/', begin), path->size());
-    dots = IsDotComponent(*path, begin, end);
-    begin = end + 1;
-  }
-  if (!dots) return;
-  const bool rooted = (*path)[from] == '/';
-  const bool folder = path->back() == '/';
-  std::vector<std::string> kept;
-  for (size_t begin = from; begin <= path->size();) {
-    const size_t end = std::min(path->find('/', begin), path->size());
-    const std::string component = path->substr(begin, end - begin);
-    begin = end + 1;
-    if (component.empty() || component == ".") continue;
-    if (component != "..") {
-      kept.push_back(component);
-    } else if (!kept.empty() && kept.back() != "..") {
-      kept.pop_back();
-    } else if (!rooted) {
-      kept.push_back(component);
-    }
-  }
-  std::string resolved = rooted ? "/" : "";
-  for (size_t i = 0; i < kept.size(); ++i) resolved += (i ? "/" : "") + kept[i];
-  if (folder && !kept.empty()) resolved += '/';
-  path->replace(from, std::string::npos, resolved.empty() ? "." : resolved);
-}
-
-MappedPath MapPath(const std::string& path) {
-  MappedPath mapped;
-  std::string& written = mapped.written;
-  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    written = WinePrefix() + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
-    mapped.baseSize = written.size();
-    if (path.size() > 2 && path[2] != '\\' && path[2] != '/') written += '/';
-    written.append(path, 2, std::string::npos);
-  } else {
-    written = path;
-  }
-  std::replace(written.begin() + mapped.baseSize, written.end(), '\\', '/');
-  if (mapped.HasRest()) ResolveDots(&written, mapped.baseSize);
-  return mapped;
+// Wine's prefix is looked for only for a path that starts with a drive.
+WinePath MapPath(const std::string& path) {
+  return WinePath::Map(path, path.size() >= 2 && path[1] == ':' ? WinePrefix() : std::string());
 }
 
 // The letter case of a path that does not exist as written.
-std::string Resolve(const MappedPath& mapped) {
+std::string Resolve(const WinePath& mapped) {
   const std::string& written = mapped.written;
   // Most such paths are a missing file in an existing folder: then every folder
   // above exists as written and only the last name needs a look. Paths with
@@ -268,7 +206,7 @@ std::string Resolve(const MappedPath& mapped) {
 // The native path and what is there, with a single lstat for a path that
 // exists as written.
 std::string Locate(const std::string& path, FileInfo* info) {
-  const MappedPath mapped = MapPath(path);
+  const WinePath mapped = MapPath(path);
   *info = Inspect(mapped.written);
   if (info->exists || !mapped.HasRest()) return mapped.written;
   std::string native = Resolve(mapped);
@@ -291,7 +229,7 @@ bool LocateTarget(const std::string& path, std::string* target, FileInfo* info) 
 }  // namespace
 
 std::string NativePath(const std::string& path) {
-  const MappedPath mapped = MapPath(path);
+  const WinePath mapped = MapPath(path);
   if (!mapped.HasRest() || Exists(mapped.written)) return mapped.written;
   return Resolve(mapped);
 }
@@ -333,7 +271,7 @@ File::~File() { Close(); }
 
 Status File::Open(const std::string& path, Mode mode) {
   Close();
-  const MappedPath mapped = MapPath(path);
+  const WinePath mapped = MapPath(path);
   std::string native = mapped.written;
   // A FIFO must not block the run, neither here nor when it is read; O_NONBLOCK
   // means nothing for a regular file, so it may stay set.

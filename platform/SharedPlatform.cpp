@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdio>
 
-#include "config/Text.h"
 #include "platform/Platform.h"
 #include "platform/PlatformInternal.h"
+#include "text/Text.h"
 
 namespace platform {
 

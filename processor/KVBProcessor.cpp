@@ -9,11 +9,11 @@
 #include "config/ConfigReader.h"
 #include "config/LineReader.h"
 #include "config/LineWriter.h"
-#include "config/Text.h"
 #include "diag/Report.h"
 #include "platform/Platform.h"
 #include "settings/FileNames.h"
 #include "settings/SpecialFolder.h"
+#include "text/Text.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "config/Text.h"
 #include "diag/CThreadLock.h"
 #include "settings/FileNames.h"
 #include "settings/SpecialFolder.h"
+#include "text/Text.h"
 
 namespace {
 

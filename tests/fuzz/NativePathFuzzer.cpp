@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "FuzzScratch.h"
-#include "config/Text.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 namespace {
 std::string drive;  // the folder of C: in the scratch prefix

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "FuzzScratch.h"
-#include "config/Text.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 using platform::ListingLess;
 using platform::MatchesWildcard;

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "config/Text.h"
 #include "platform/Platform.h"
 #include "settings/Configuration.h"
 #include "support/TempDir.h"
+#include "text/Text.h"
 
 namespace {
 

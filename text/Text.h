@@ -1,6 +1,7 @@
 // Small helpers over std::string, the tool's 8-bit text: printf-style formatting,
 // ASCII letter case, and the C library's number conversions with the same result
-// on every target.
+// on every target. The ground floor: the platform layer and the store build on it,
+// and it needs nothing of theirs.
 #pragma once
 
 #include <string>

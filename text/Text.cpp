@@ -1,4 +1,4 @@
-#include "config/Text.h"
+#include "text/Text.h"
 
 #include <cerrno>
 #include <climits>
