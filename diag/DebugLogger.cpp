@@ -1,14 +1,13 @@
 #include "diag/DebugLogger.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <vector>
 
 #include "diag/ActiveDebugLogger.h"
 #include "diag/NotActiveDebugLogger.h"
 #include "platform/Platform.h"
 #include "settings/Configuration.h"
 #include "settings/FileNames.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -24,18 +23,6 @@ DebugLogger* CreateInstance() {
   if (!platform::PathExists(logFolder)) platform::CreateFolder(logFolder);
   if (configuration->IsDebugEnabled()) return new ActiveDebugLogger(kLocksLogNumber);
   return new NotActiveDebugLogger(kLocksLogNumber);
-}
-
-std::string FormatArguments(const char* format, va_list arguments) {
-  if (!format) return std::string();
-  va_list copy;
-  va_copy(copy, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
-  return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
 }  // namespace
@@ -82,7 +69,7 @@ ActiveDebugLogger::~ActiveDebugLogger() {
 void ActiveDebugLogger::Write(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  const std::string message = FormatArguments(format, arguments);
+  const std::string message = text::FormatV(format, arguments);
   va_end(arguments);
 
   Locker locker(&section_, "DebugLogger::Write");

@@ -179,13 +179,5 @@ void WriteErrorLine(const std::string& line);
 /// Prompts and waits for one key; returns at once when there is no input.
 void Pause();
 
-/// Test seam: the n-th write from now on (File::Write, AtomicFile::Write and
-/// AtomicFile::Commit count) fails as a full disk would; 0 turns it off.
-void InjectWriteFault(int n);
-
-/// Test seam: called before every write that InjectWriteFault counts, with its
-/// number since the process started (1 for the first); nullptr turns it off.
-/// Lets a test end the process or change the disk at a chosen write.
-void SetWriteObserver(void (*observer)(long long writeNumber));
 
 }  // namespace platform

@@ -18,8 +18,5 @@ Status Fail(Status status, int error);
 /// The system's own text for one of its error numbers.
 std::string SystemErrorText(int error);
 
-/// True when the write fault injected by InjectWriteFault is due now.
-bool ConsumeWriteFault();
-
 }  // namespace internal
 }  // namespace platform

@@ -346,12 +346,6 @@ long long File::Read(char* buffer, size_t size) {
 
 bool File::Write(const char* data, size_t size) {
   if (!IsOpen()) return false;
-  if (internal::ConsumeWriteFault()) {
-    // A full disk takes part of the data before it refuses the rest.
-    if (size > 1) (void)!::write(static_cast<int>(handle_), data, size / 2);
-    internal::Fail(Status::kFailed, ENOSPC);
-    return false;
-  }
   while (size > 0) {
     const ssize_t n = ::write(static_cast<int>(handle_), data, size);
     if (n < 0) {
@@ -436,7 +430,6 @@ Status AtomicFile::Begin(const std::string& path) {
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
   bool ok = !failed_;
-  if (ok && internal::ConsumeWriteFault()) ok = (internal::Fail(Status::kFailed, ENOSPC), false);
   if (ok && durable) ok = file_.Sync();
   file_.Close();
   if (ok && ::rename(tempNative_.c_str(), targetNative_.c_str()) != 0) ok = (ErrnoFailure(), false);

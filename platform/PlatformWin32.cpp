@@ -129,13 +129,6 @@ long long File::Read(char* buffer, size_t size) {
 
 bool File::Write(const char* data, size_t size) {
   if (!IsOpen()) return false;
-  if (internal::ConsumeWriteFault()) {
-    // A full disk takes part of the data before it refuses the rest.
-    DWORD done = 0;
-    if (size > 1) WriteFile(ToHandle(handle_), data, static_cast<DWORD>(size / 2), &done, nullptr);
-    internal::Fail(Status::kFailed, ERROR_DISK_FULL);
-    return false;
-  }
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD done = 0;
@@ -203,10 +196,6 @@ Status AtomicFile::Begin(const std::string& path) {
 bool AtomicFile::Commit(bool durable) {
   if (tempNative_.empty()) return false;
   bool ok = !failed_;
-  if (ok && internal::ConsumeWriteFault()) {
-    internal::Fail(Status::kFailed, ERROR_DISK_FULL);
-    ok = false;
-  }
   if (ok && durable) ok = file_.Sync();
   file_.Close();
   if (ok) {
@@ -237,6 +226,8 @@ void RemoveTemporary(const std::string& temporaryPath) {
   const DWORD attributes = Attributes(temporaryPath);
   if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) &&
       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // Ours, whatever its attributes say: the read-only rule is for the user's files.
+    SetFileAttributesA(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(temporaryPath.c_str());
   }
 }

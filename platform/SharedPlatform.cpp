@@ -3,7 +3,6 @@
 // systems, and FAT and Wine list in other orders than NTFS), console lines, and
 // the write-fault seam.
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 
 #include "platform/Platform.h"
@@ -40,9 +39,6 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
 
 thread_local int lastError = 0;
 
-std::atomic<int> writeFaultCountdown{0};
-std::atomic<long long> writeNumber{0};
-std::atomic<void (*)(long long)> writeObserver{nullptr};
 
 }  // namespace
 
@@ -102,25 +98,11 @@ void WriteConsoleLine(const std::string& line) { WriteLine(line, stdout); }
 
 void WriteErrorLine(const std::string& line) { WriteLine(line, stderr); }
 
-void InjectWriteFault(int n) { writeFaultCountdown.store(n < 0 ? 0 : n); }
-
-void SetWriteObserver(void (*observer)(long long writeNumber)) { writeObserver.store(observer); }
-
 namespace internal {
 
 Status Fail(Status status, int error) {
   lastError = error;
   return status;
-}
-
-bool ConsumeWriteFault() {
-  const long long number = writeNumber.fetch_add(1) + 1;
-  if (void (*observer)(long long) = writeObserver.load()) observer(number);
-  int current = writeFaultCountdown.load(std::memory_order_relaxed);
-  while (current > 0) {
-    if (writeFaultCountdown.compare_exchange_weak(current, current - 1)) return current == 1;
-  }
-  return false;
 }
 
 }  // namespace internal

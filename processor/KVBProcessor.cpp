@@ -184,7 +184,8 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
   int skipped = 0;
   std::string packageFolder;
   for (const platform::DirEntry& entry : entries) {
-    if (!entry.isDirectory || !text::StartsWithNoCase(entry.name, "VORN_", 5)) continue;
+    // The pattern gave only names that begin with "VORN_": folders are packages.
+    if (!entry.isDirectory) continue;
     packageFolder.assign(libraryFolder);
     packageFolder += '\\';
     packageFolder += entry.name;
@@ -277,8 +278,8 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   int index = 0;
   std::string liveryFolder;
   for (const platform::DirEntry& entry : entries) {
-    if (!entry.isDirectory || !isLivery(entry) || !text::StartsWithNoCase(entry.name, "texture", 7))
-      continue;
+    // A folder that matches the pattern begins with "texture": a livery folder.
+    if (!entry.isDirectory || !isLivery(entry)) continue;
     liveryFolder.assign(packageFolder);
     liveryFolder += '\\';
     liveryFolder += entry.name;

@@ -26,7 +26,6 @@ constexpr size_t kPasswordKeyLength = sizeof(kPasswordKey) - 1;
 }  // namespace
 
 std::atomic<Configuration*> Configuration::instance_{nullptr};
-std::atomic<int> Configuration::loadCount_{0};
 
 Configuration* Configuration::GetInstance() {
   Configuration* configuration = instance_.load(std::memory_order_acquire);
@@ -75,8 +74,6 @@ std::string Configuration::UnmaskPassword(const std::string& masked) {
 }
 
 void Configuration::LoadSettings() {
-  loadCount_.fetch_add(1, std::memory_order_relaxed);
-
   // Writable as the client opens them; nothing here changes a value, so neither
   // file is ever written back.
   settings_.Open(settings_file_path_, true);

@@ -123,5 +123,4 @@ class Configuration {
   ConfigReader pilot_;
 
   static std::atomic<Configuration*> instance_;
-  static std::atomic<int> loadCount_;  // how often the files were read; for tests
 };

@@ -2,9 +2,5 @@
 
 #include "platform/Platform.h"
 
-std::string GetSpecialFolderPath(int folderId) {
-  std::string path = platform::SpecialFolderPath(folderId);
-  // Callers append "\VORN\Zaro" and the like; a separator here would double it.
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  return path;
-}
+// The platform gives it without a trailing separator: callers append "\VORN\Zaro".
+std::string GetSpecialFolderPath(int folderId) { return platform::SpecialFolderPath(folderId); }

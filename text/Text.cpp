@@ -11,26 +11,22 @@
 namespace text {
 
 std::string Format(const char* format, ...) {
-  char small[256];
-  va_list args;
-  va_start(args, format);
+  va_list arguments;
+  va_start(arguments, format);
+  std::string result = FormatV(format, arguments);
+  va_end(arguments);
+  return result;
+}
+
+std::string FormatV(const char* format, va_list arguments) {
   va_list copy;
-  va_copy(copy, args);
-  int length = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
-  std::string result;
-  if (length < 0) {
-    va_end(copy);
-    return result;
-  }
-  if (static_cast<size_t>(length) < sizeof small) {
-    result.assign(small, static_cast<size_t>(length));
-  } else {
-    result.resize(static_cast<size_t>(length) + 1);
-    std::vsnprintf(&result[0], result.size(), format, copy);
-    result.resize(static_cast<size_t>(length));
-  }
+  va_copy(copy, arguments);
+  const int length = format ? std::vsnprintf(nullptr, 0, format, copy) : -1;
   va_end(copy);
+  if (length <= 0) return std::string();
+  // The string's own terminator takes vsnprintf's.
+  std::string result(static_cast<size_t>(length), '\0');
+  std::vsnprintf(&result[0], result.size() + 1, format, arguments);
   return result;
 }
 
@@ -53,16 +49,6 @@ int CompareNoCase(const std::string& a, const std::string& b) {
   }
   if (a.size() == b.size()) return 0;
   return a.size() < b.size() ? -1 : 1;
-}
-
-bool StartsWithNoCase(const std::string& s, const char* prefix, size_t count) {
-  if (s.size() < count) return false;
-  for (size_t i = 0; i < count; ++i) {
-    if (UpperByte(static_cast<unsigned char>(s[i])) !=
-        UpperByte(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
-  return true;
 }
 
 int AtoI(const char* s) {

@@ -4,16 +4,18 @@
 // and it needs nothing of theirs.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 namespace text {
 
-/// printf-style formatting into a string.
+/// printf-style formatting into a string; "" for a null format.
 std::string Format(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+std::string FormatV(const char* format, va_list arguments);
 
 /// ASCII letters only; every other byte stays as it is, whatever the locale.
 inline unsigned char UpperByte(unsigned char c) {
@@ -27,10 +29,6 @@ std::string ToLower(std::string s);
 
 /// Compares the upper-cased bytes as unsigned: <0, 0 or >0.
 int CompareNoCase(const std::string& a, const std::string& b);
-
-/// True when the first `count` bytes of `s` equal those of `prefix` without
-/// regard to ASCII letter case (a shorter `s` does not match).
-bool StartsWithNoCase(const std::string& s, const char* prefix, size_t count);
 
 /// `atoi`, saturating to INT_MIN or INT_MAX beyond the range of int.
 int AtoI(const char* s);
