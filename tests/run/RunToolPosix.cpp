@@ -1,9 +1,10 @@
 // Runs the Linux build of the tool through the shell, with nothing but the given
 // environment and a time limit against a hang.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
-#include "RunHarness.h"
-
-namespace kvbtest {
+#include "support/Support.h"
 
 const bool kRunsLinuxOnlyScenarios = true;
 
@@ -15,7 +16,10 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
                   std::map<std::string, std::string> environment) {
   // The output goes beside the folder, so that it never shows in a snapshot.
   const std::string output = workFolder + ".out", errors = workFolder + ".err";
-  std::string program = KVBCONFIG_PATH, command = "cd " + Quote(workFolder) + " && timeout 120 ";
+  std::string program = KVBCONFIG_PATH, command = "cd " + Quote(workFolder) + " && ";
+  // Past the limit a write fails, as on a full disk, rather than ending the process.
+  if (!environment["KVB_FILE_SIZE"].empty())
+    command += "trap '' XFSZ && prlimit --fsize=" + environment["KVB_FILE_SIZE"] + " ";
   // Root may write everything: a user who may not runs a copy of the tool that it
   // can reach, wherever the build lies.
   if (!environment["KVB_AS_NOBODY"].empty()) {
@@ -24,7 +28,8 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
     command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
   environment.erase("KVB_AS_NOBODY");
-  command += "env -i";
+  environment.erase("KVB_FILE_SIZE");
+  command += "timeout 120 env -i";
   for (const auto& [name, value] : environment) command += " " + Quote(name + "=" + value);
   command += " " + Quote(program);
   for (const std::string& argument : arguments) command += " " + Quote(argument);
@@ -35,4 +40,11 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   return result;
 }
 
-}  // namespace kvbtest
+bool MakeSpecial(const std::vector<std::string>& words, const fs::path& path) {
+  if (words[0] == "fifo") return mkfifo(path.c_str(), 0644) == 0;
+  if (words[0] == "device") return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  if (words[0] != "nobody") return false;
+  for (const auto& entry : fs::recursive_directory_iterator(path))
+    if (lchown(entry.path().c_str(), 65534, 65534) != 0) return false;
+  return true;
+}

@@ -1,48 +1,27 @@
 // Runs the Windows build of the tool (under Wine when tested on Linux) through the
 // command interpreter. That build finds the application-data folder through the
-// shell, not APPDATA: the run's APPDATA folder is copied into the user's real
-// roaming folder before the run and back after it, and the roaming folder is
-// cleared around every run.
-#include "RunHarness.h"
+// shell, not APPDATA: the tool's folders in the run's APPDATA folder replace those
+// in the user's real roaming folder for the run, and come back after it.
 #include "platform/Platform.h"
-
-namespace kvbtest {
+#include "support/Support.h"
 
 const bool kRunsLinuxOnlyScenarios = false;
 
+bool MakeSpecial(const std::vector<std::string>&, const fs::path&) { return false; }
+
 namespace {
 
-// The system's own folder inside the roaming folder, never touched nor copied.
-const fs::path kSystemFolder = fs::path("Microsoft") / "Windows";
+// What the tool reads and writes in the roaming folder; nothing else there is touched.
+const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Lockheed Martin"};
 
-// Removes what `folder` holds but `keep` (relative to it).
-void Clear(const fs::path& folder, const fs::path& keep) {
+// Replaces the tool's folders in `to` by those in `from`, read-only files and all.
+void CopyToolFolders(const fs::path& from, const fs::path& to) {
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    const fs::path name = entry.path().filename();
-    if (keep.empty() || name != *keep.begin())
-      RemoveAll(entry.path().string());
-    else if (std::next(keep.begin()) != keep.end())
-      Clear(entry.path(), keep.lexically_relative(name));
-  }
-}
-
-// Copies what `from` holds into `to` but `skip` (relative to `from`); a folder
-// is made only for something to copy. Read-only files stay read-only.
-void Copy(const fs::path& from, const fs::path& to, const fs::path& skip) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(from, error)) {
-    const fs::path name = entry.path().filename();
-    const bool skipped = !skip.empty() && name == *skip.begin();
-    // fs::copy refuses a folder that exists: its content is copied here instead.
-    if (skipped || (entry.is_directory(error) && fs::is_directory(to / name, error))) {
-      if (!skipped || std::next(skip.begin()) != skip.end())
-        Copy(entry.path(), to / name, skipped ? skip.lexically_relative(name) : fs::path());
-      continue;
-    }
-    fs::create_directories(to, error);
-    fs::copy(entry.path(), to / name,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+  for (const char* folder : kToolFolders) {
+    RemoveAll((to / folder).string());
+    if (!fs::exists(from / folder)) continue;
+    fs::create_directories((to / folder).parent_path(), error);
+    fs::copy(from / folder, to / folder, fs::copy_options::recursive, error);
   }
 }
 
@@ -75,10 +54,9 @@ std::string AsLinuxConsole(const std::string& raw) {
 
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   std::map<std::string, std::string> environment) {
-  const fs::path roaming = platform::SpecialFolderPath(26);
+  const fs::path roaming = platform::SpecialFolderPath(26), none = roaming / "kvb-none";
   const auto appData = environment.find("APPDATA");
-  Clear(roaming, kSystemFolder);
-  if (appData != environment.end()) Copy(appData->second, roaming, {});
+  CopyToolFolders(appData != environment.end() ? fs::path(appData->second) : none, roaming);
 
   // The output goes beside the folder, so that it never shows in a snapshot. The
   // test runs in the build folder, on the drive that holds the executable.
@@ -94,12 +72,7 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   fs::remove(output, error);
   fs::remove(errors, error);
 
-  if (appData != environment.end()) {
-    Clear(appData->second, {});
-    Copy(roaming, appData->second, kSystemFolder);
-  }
-  Clear(roaming, kSystemFolder);
+  if (appData != environment.end()) CopyToolFolders(roaming, appData->second);
+  CopyToolFolders(none, roaming);
   return result;
 }
-
-}  // namespace kvbtest

@@ -1,51 +1,15 @@
 // Whole runs described by data: each folder under tests/run/scenarios is one
-// scenario (see README there). The run's console output and every file that it
-// wrote must equal the expected files byte for byte, and every other file must
-// be left exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
-
-#include "RunHarness.h"
+// scenario (see README there). What the runs print and every file that they wrote
+// must equal the expected files byte for byte, and every other file must be left
+// exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
 #include "platform/Platform.h"
+#include "support/Support.h"
 
-namespace kvbtest {
+#include <chrono>
+
 namespace {
 
 const fs::path kScenarios = fs::path(KVB_TEST_DATA_DIR) / "run" / "scenarios";
-
-// Names keep plain ASCII: every byte outside printable ASCII, '%' and ' ' is %XX.
-std::string Escape(const std::string& path) {
-  std::string escaped;
-  for (unsigned char c : path) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%%%02X", c);
-    escaped += c <= ' ' || c >= 0x7F || c == '%' ? hex : std::string(1, c);
-  }
-  return escaped;
-}
-
-// Every entry under `root` by relative path ('/', raw bytes, byte order): its
-// line of tree.txt and, for a file, its bytes. Links are never followed.
-std::map<std::string, std::pair<std::string, std::string>> Snapshot(const std::string& root) {
-  std::map<std::string, std::pair<std::string, std::string>> tree;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
-       it.increment(error)) {
-    const fs::file_status status = it->symlink_status();
-    const std::string path = it->path().lexically_relative(root).generic_string();
-    auto& [line, content] = tree[path];
-    if (fs::is_symlink(status)) {
-      line = "l " + Escape(path) + " -> " + fs::read_symlink(it->path()).string();
-    } else if (fs::is_directory(status)) {
-      line = "d " + Escape(path);
-    } else {
-      const fs::perms writable =
-          fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-      line = "f " + Escape(path) +
-             ((status.permissions() & writable) == fs::perms::none ? " (read-only)" : "");
-      content = ReadBytes(it->path().string());
-    }
-  }
-  return tree;
-}
 
 std::vector<std::string> Lines(const fs::path& file) {
   std::vector<std::string> lines;
@@ -70,26 +34,37 @@ void CopyInput(const fs::path& from, const std::string& root) {
                  ReplaceAll(ReadBytes(entry.path().string()), "@ROOT@", root));
 }
 
-// Things git cannot hold: links, empty folders, read-only bits, odd names.
-void ApplySetup(const fs::path& script, const fs::path& root) {
-  for (const std::string& line : Lines(script)) {
-    const std::vector<std::string> w = Words(line, root.string());
-    if (w.empty() || w[0][0] == '#') continue;
-    const fs::path path = root / w.at(1);
-    fs::create_directories(path.parent_path());
-    if (w[0] == "mkdir") {
-      fs::create_directories(path);
-    } else if (w[0] == "link") {
-      fs::create_symlink(w.at(2), path);
-    } else if (w[0] == "readonly") {
-      fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    } else if (w[0] == "move") {
-      fs::create_directories((root / w.at(2)).parent_path());
-      fs::rename(path, root / w.at(2));
-    } else {
-      FAIL() << "unknown setup line: " << line;
-    }
+// Things git cannot hold: links, empty folders, permission bits, odd names, and
+// what only Linux makes here (see MakeSpecial); between runs, a change to a file.
+void Apply(const std::string& line, const fs::path& root) {
+  const std::vector<std::string> w = Words(line, root.string());
+  if (w.empty() || w[0][0] == '#') return;
+  const fs::path path = root / (w.size() > 1 ? w[1] : "");
+  fs::create_directories(path.parent_path());
+  if (w[0] == "mkdir") {
+    fs::create_directories(path);
+  } else if (w[0] == "link") {
+    fs::create_symlink(w.at(2), path);
+  } else if (w[0] == "mode") {
+    fs::permissions(path, static_cast<fs::perms>(std::stoi(w.at(2), nullptr, 8)));
+  } else if (w[0] == "move") {
+    fs::create_directories((root / w.at(2)).parent_path());
+    fs::rename(path, root / w.at(2));
+  } else if (w[0] == "append") {  // TEXT, COUNT times (once by default)
+    std::string text = ReadBytes(path.string());
+    for (int n = w.size() > 3 ? std::stoi(w[3]) : 1; n > 0; --n) text += w.at(2);
+    WriteBytes(path.string(), text);
+  } else if (!MakeSpecial(w, path)) {
+    FAIL() << "unknown setup line: " << line;
   }
+}
+
+// Sets every file's time long ago, so that what a run writes shows by its time.
+fs::file_time_type Age(const std::string& root) {
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (fs::is_regular_file(entry.symlink_status())) fs::last_write_time(entry.path(), old);
+  return old;
 }
 
 class ScenarioTest : public ::testing::TestWithParam<std::string> {};
@@ -99,63 +74,68 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
   if (!kRunsLinuxOnlyScenarios && fs::exists(scenario / "linux_only"))
     GTEST_SKIP() << ReadBytes((scenario / "linux_only").string());
   TempDir scratch;
-  ASSERT_TRUE(scratch.Create());
   const std::string root = scratch.Path();
   for (const std::string& base : Lines(scenario / "base"))
     if (!base.empty()) CopyInput(fs::path(KVB_SOURCE_DIR) / base, root);
   if (fs::exists(scenario / "input")) CopyInput(scenario / "input", root);
-  ASSERT_NO_FATAL_FAILURE(ApplySetup(scenario / "setup", root));
+  for (const std::string& line : Lines(scenario / "setup"))
+    ASSERT_NO_FATAL_FAILURE(Apply(line, root));
 
   std::map<std::string, std::string> environment = {
       {"HOME", root + "/home"}, {"USER", "kvbuser"}, {"APPDATA", root + "/appdata"}};
   for (const std::string& line : Lines(scenario / "env")) {
     const size_t equals = line.find('=');
-    if (equals == std::string::npos)
-      environment.erase(line);
-    else
+    environment.erase(line.substr(0, equals));
+    if (equals != std::string::npos)
       environment[line.substr(0, equals)] = ReplaceAll(line.substr(equals + 1), "@ROOT@", root);
   }
-  std::vector<std::string> runs =
+  const std::vector<std::string> runs =
       fs::exists(scenario / "args") ? Lines(scenario / "args") : std::vector<std::string>{""};
-  const auto before = Snapshot(root);
-  std::string console, errors;
+  const Tree before = Snapshot(root);
+  std::map<std::string, std::string> written;  // file name under expected/ -> bytes
   for (const std::string& run : runs) {
+    if (!run.empty() && run[0] == '!') {  // a change between runs
+      ASSERT_NO_FATAL_FAILURE(Apply(run.substr(1), root));
+      continue;
+    }
+    const auto aged = Age(root);
     const RunResult result = RunTool(root, Words(run, root), environment);
     EXPECT_EQ(0, result.status) << run;
     const std::string command = "$ kvbconfig" + (run.empty() ? "" : " " + run) + "\n";
-    // The help names the system's rule for the application-data folder.
-    console += command + ReplaceAll(ReplaceAll(result.console, root, "@ROOT@"),
-                                    platform::AppDataFolderRule(), "@APPDATA_RULE@");
-    errors += command + ReplaceAll(result.errors, root, "@ROOT@");
+    // The help names the system's own rule for the application-data folder.
+    written["console.txt"] += command + ReplaceAll(ReplaceAll(result.console, root, "@ROOT@"),
+                                                   platform::AppDataFolderRule(), "@APPDATA_RULE@");
+    // The report names files and errors as each system does, and the Windows harness
+    // copies the application-data folder in and out: these are the Linux build's only.
+    if (!kRunsLinuxOnlyScenarios) continue;
+    written["errors.txt"] += command + ReplaceAll(result.errors, root, "@ROOT@");
+    written["rewritten.txt"] += command;
+    for (const auto& [path, entry] : Snapshot(root))
+      if (entry.first[0] == 'f' && fs::last_write_time(root + "/" + path) != aged)
+        written["rewritten.txt"] += entry.first.substr(2) + "\n";
   }
 
   // The listing of the final tree, and the files that are new or changed.
-  std::string listing;
-  std::map<std::string, std::string> written;
   for (const auto& [path, entry] : Snapshot(root)) {
-    listing += ReplaceAll(entry.first, root, "@ROOT@") + "\n";
+    written["tree.txt"] += ReplaceAll(entry.first, root, "@ROOT@") + "\n";
     const auto old = before.find(path);
-    if (entry.first[0] == 'f' &&
-        (old == before.end() || old->second.first[0] != 'f' || old->second.second != entry.second))
-      written["files/" + Escape(path)] = ReplaceAll(entry.second, root, "@ROOT@");
+    if (entry.first[0] == 'f' && (old == before.end() || old->second != entry))
+      written["files/" + entry.first.substr(2, entry.first.find(" (read-only)") - 2)] =
+          ReplaceAll(entry.second, root, "@ROOT@");
   }
-  written["console.txt"] = console;
-  written["tree.txt"] = listing;
-  // The report names files by the system's paths and words its errors as the system
-  // does: the Windows build's differs by design.
-  if (kRunsLinuxOnlyScenarios) written["errors.txt"] = errors;
 
   if (const char* regenerate = std::getenv("KVB_REGENERATE"); regenerate && *regenerate == '1') {
-    fs::remove_all(expected);
+    RemoveAll(expected.string());
     for (const auto& [name, content] : written) WriteBytes((expected / name).string(), content);
     GTEST_SKIP() << "expected files regenerated: review the diff";
   }
   std::map<std::string, std::string> wanted;
   for (const auto& entry : fs::recursive_directory_iterator(expected))
-    if (entry.is_regular_file())
+    if (entry.is_regular_file() &&
+        (kRunsLinuxOnlyScenarios ||
+         (entry.path().filename() != "errors.txt" && entry.path().filename() != "rewritten.txt")))
       wanted[entry.path().lexically_relative(expected).generic_string()] =
           ReadBytes(entry.path().string());
-  if (!kRunsLinuxOnlyScenarios) wanted.erase("errors.txt");
   for (const auto& [name, content] : written) EXPECT_EQ(wanted[name], content) << name;
   for (const auto& entry : wanted) EXPECT_EQ(written.count(entry.first), 1u) << entry.first;
 }
@@ -171,4 +151,3 @@ INSTANTIATE_TEST_SUITE_P(Runs, ScenarioTest, ::testing::ValuesIn(ScenarioNames()
                          [](const auto& info) { return info.param; });
 
 }  // namespace
-}  // namespace kvbtest
