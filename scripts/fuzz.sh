@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 kvb_need_packages cmake ninja-build g++ clang libclang-rt-14-dev
 cmake -S tests/fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build-fuzz -j2 >/dev/null
+cmake --build build-fuzz -j2 >build-fuzz/build.log || { cat build-fuzz/build.log >&2; exit 1; }
 mkdir -p build-fuzz/findings
 # The targets' scratch files, gone after the run even when a target crashed.
 scratch_parent=/dev/shm

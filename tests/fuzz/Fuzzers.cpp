@@ -1,0 +1,113 @@
+// The fuzz targets, one harness: each executable is named after its target and runs
+// only that one; a broken property aborts, and libFuzzer keeps the input. Scratch
+// files go to a folder of the target's own inside KVB_FUZZ_SCRATCH, which
+// scripts/fuzz.sh makes and removes (libFuzzer may end without the exit handlers).
+//   IniFuzzer: any bytes load; a changed document saved and loaded again comes back
+//     the same, but for what the grammar drops on purpose; UTF-16 is never written.
+//   PackageFuzzer: any package (vorn.cfg, up to three livery folders of any names)
+//     goes through the package step, which touches nothing outside the package and
+//     the database and leaves an aircraft.cfg that loads.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "config/ConfigReader.h"
+#include "config/LineWriter.h"
+#include "processor/KVBProcessor.h"
+#include "support/Support.h"
+
+#define Check(condition) \
+  ((condition) ? void()  \
+               : (std::fprintf(stderr, "line %d: %s\n", __LINE__, #condition), std::abort()))
+
+namespace {
+
+std::string scratch;  // this target's folder
+
+// A reload ignores lines shorter than three characters ("a=", "=b"), and the nameless
+// section before the first header once it is empty.
+ConfigReader::Document Reloadable(ConfigReader::Document document) {
+  for (auto section = document.begin(); section != document.end();) {
+    auto& keys = section->second;
+    for (auto key = keys.begin(); key != keys.end();)
+      key = key->first.size() + 1 + key->second.size() < 3 ? keys.erase(key) : std::next(key);
+    section = section->first.empty() && keys.empty() ? document.erase(section) : std::next(section);
+  }
+  return document;
+}
+
+void Ini(FuzzedDataProvider& input) {
+  const std::string file = scratch + "/fuzz.ini", bytes = input.ConsumeRemainingBytesAsString();
+  WriteBytes(file, bytes);
+  const bool utf16 = bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0;
+  ConfigReader::Document expected;
+  {
+    ConfigReader store;
+    store.Open(file, true);
+    Check(store.IsLoaded());
+    expected = store.GetDocument();
+    store.SetString("Main", "SimObjectPaths.9", "SimObjects\\VORN_KVB");
+    expected["Main"]["SimObjectPaths.9"] = "SimObjects\\VORN_KVB";
+  }  // the store saves itself here
+  Check(!fs::exists(file + ".kvbtmp"));
+  Check(!utf16 || ReadBytes(file) == bytes);
+  if (utf16) return;
+  ConfigReader reloaded;
+  reloaded.Open(file, false);
+  Check(reloaded.GetDocument() == Reloadable(expected));
+}
+
+void Package(FuzzedDataProvider& input) {
+  const fs::path package = fs::path(scratch) / "library" / "VORN_FUZZ";
+  fs::remove_all(package.parent_path());
+  fs::create_directories(package / "panel" / "sub");
+  WriteBytes(scratch + "/outside.cfg", "[Main]\r\n");
+  const bool hidden = input.ConsumeBool();
+  WriteBytes((package / "vorn.cfg").string(), input.ConsumeRandomLengthString(2048));
+  size_t liveries = 0;
+  for (int l = input.ConsumeIntegralInRange(0, 3); l > 0; --l) {
+    std::string suffix = input.ConsumeRandomLengthString(16);
+    for (char& c : suffix) c = c == '/' || c == '\\' || c == '\0' ? '_' : c;
+    const fs::path livery = package / ("texture." + suffix);
+    liveries += fs::create_directory(livery);  // not when the name came before
+    WriteBytes((livery / "vorn.ini").string(), input.ConsumeRandomLengthString(512));
+    WriteBytes((livery / "vorn.liv").string(), input.ConsumeRandomLengthString(512));
+  }
+  {
+    LineWriter database;
+    database.Open(scratch + "/library/kvb.dat", platform::File::Mode::kWriteTruncate);
+    KVBProcessor().ProcessAircraft(package.string(), database, hidden);
+  }
+  std::set<std::string> names;  // of everything outside the package
+  for (const std::string& in : {scratch, scratch + "/library"})
+    for (const auto& entry : fs::directory_iterator(in)) names.insert(entry.path().filename());
+  Check(names == (std::set<std::string>{"library", "outside.cfg", "VORN_FUZZ", "kvb.dat"}));
+  Check(ReadBytes(scratch + "/outside.cfg") == "[Main]\r\n");
+  if (liveries == 0) return;  // "Error reading", and nothing changed
+  Check(fs::exists(package / "panel") == !hidden);
+  ConfigReader aircraft;
+  aircraft.Open((package / "aircraft.cfg").string(), false);
+  Check(aircraft.IsLoaded());
+}
+
+void (*target)(FuzzedDataProvider&) = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
+  const std::string name = fs::path((*argv)[0]).filename().string();
+  Check(name == "IniFuzzer" || name == "PackageFuzzer");
+  target = name == "IniFuzzer" ? Ini : Package;
+  const char* parent = std::getenv("KVB_FUZZ_SCRATCH");
+  scratch = ((parent ? fs::path(parent) : fs::temp_directory_path()) / name).string();
+  fs::create_directories(scratch);
+  if (target == Package) Check(std::freopen("/dev/null", "w", stdout));  // livery lines
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider input(data, size);
+  target(input);
+  return 0;
+}
