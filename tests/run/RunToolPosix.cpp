@@ -22,12 +22,12 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
     command += "trap '' XFSZ && prlimit --fsize=" + environment["KVB_FILE_SIZE"] + " ";
   // Root may write everything: a user who may not runs a copy of the tool that it
   // can reach, wherever the build lies.
-  if (!environment["KVB_AS_NOBODY"].empty()) {
+  if (const std::string user = environment["KVB_AS_USER"]; !user.empty()) {
     program = workFolder + ".bin";
     fs::copy_file(KVBCONFIG_PATH, program, fs::copy_options::overwrite_existing);
-    command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    command += "setpriv --reuid=" + user + " --regid=" + user + " --clear-groups ";
   }
-  environment.erase("KVB_AS_NOBODY");
+  environment.erase("KVB_AS_USER");
   environment.erase("KVB_FILE_SIZE");
   command += "timeout 120 env -i";
   for (const auto& [name, value] : environment) command += " " + Quote(name + "=" + value);
@@ -42,7 +42,8 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
 
 bool MakeSpecial(const std::vector<std::string>& words, const fs::path& path) {
   if (words[0] == "fifo") return mkfifo(path.c_str(), 0644) == 0;
-  if (words[0] == "device") return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  if (words[0] == "device")  // /dev/null's, or /dev/zero's with "zero"
+    return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, words.size() > 2 ? 5 : 3)) == 0;
   if (words[0] != "nobody") return false;
   for (const auto& entry : fs::recursive_directory_iterator(path))
     if (lchown(entry.path().c_str(), 65534, 65534) != 0) return false;

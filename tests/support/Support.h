@@ -51,12 +51,12 @@ struct RunResult {
 /// Runs the built kvbconfig in `workFolder` with nothing but `environment`, no
 /// standard input, output captured. The Windows build finds the application-data
 /// folder through the shell, not APPDATA (see RunToolWin32.cpp); its console's CR LF
-/// and pause prompt come as on Linux. On Linux, KVB_AS_NOBODY=1 runs the tool as the
-/// user nobody, and KVB_FILE_SIZE=n lets no file grow past n bytes, as a full disk would.
+/// and pause prompt come as on Linux. On Linux, KVB_AS_USER=n runs the tool as the
+/// user n, and KVB_FILE_SIZE=n lets no file grow past n bytes, as a full disk would.
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   std::map<std::string, std::string> environment);
 /// Makes what a setup line `words` asks for at `path`, as only the Linux build's tests
-/// can: "fifo P", "device P" (a character device that reads as empty), "nobody" (the
+/// can: "fifo P", "device P [zero]" (a device that reads as empty, or endless), "nobody" (the
 /// user nobody owns the whole tree below `path`). False for anything else.
 bool MakeSpecial(const std::vector<std::string>& words, const fs::path& path);
 /// False for the Windows build, which cannot run the scenarios that need links,

@@ -20,10 +20,11 @@ std::string UtcNow() {
   return text;
 }
 
-// A log's first three lines, each stamp as <time>: the system's version is never 0.
+// A log's first three lines, each stamp as <time>: the system's version is never 0,
+// and on Linux it is the kernel release's first three numbers.
 const std::string kHeader =
     R"(Zaro (.*) Debug Logfile - Created at <time>\r\n-{63}\r\n)"
-    R"(\[<time>\] Zaro v2\.0\.2\.2773 / Windows v[1-9]\d*\.\d+\.\d+ .*\r\n)";
+    R"(\[<time>\] Zaro v2\.0\.2\.2773 / Windows v([1-9]\d*\.\d+\.\d+) .*\r\n)";
 
 TEST(DiagTest, LoggerStartsItsFileAnewWithHeaderAndWholeStampedLines) {
   const char* const kLogs[][2] = {
@@ -53,6 +54,10 @@ TEST(DiagTest, LoggerStartsItsFileAnewWithHeaderAndWholeStampedLines) {
     const std::string rest = std::regex_replace(plain, line, "");
     ASSERT_TRUE(std::regex_search(rest, header, std::regex("^" + kHeader))) << rest;
     EXPECT_EQ(header[1].str(), kLogs[logNumber][1]);
+    const std::string release = ReadBytes("/proc/sys/kernel/osrelease");
+    EXPECT_TRUE(release.empty() || release.rfind(header[2].str() + ".", 0) == 0 ||
+                release.rfind(header[2].str() + "-", 0) == 0)
+        << release;
     EXPECT_EQ(header.suffix().str(),
               "[<time>] [-42] lock acquired ConfigReader::Load\r\n[<time>] x\r\n"
               "[<time>] two\nlines 100%\r\n[<time>] ** Logfile closed\r\n");
