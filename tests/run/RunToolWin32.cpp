@@ -1,7 +1,6 @@
-// Runs the Windows build of the tool (under Wine when tested on Linux) through the
-// command interpreter. That build finds the application-data folder through the
-// shell, not APPDATA: the tool's folders in the run's APPDATA folder replace those
-// in the user's real roaming folder for the run, and come back after it.
+// Runs the Windows build (under Wine on Linux) through the command interpreter. It finds
+// the application-data folder through the shell, not APPDATA: the tool's folders in the
+// run's APPDATA folder replace those of the real roaming folder, and come back after.
 #include "platform/Platform.h"
 #include "support/Support.h"
 
@@ -16,12 +15,11 @@ const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Lockheed Martin"};
 
 // Replaces the tool's folders in `to` by those in `from`, read-only files and all.
 void CopyToolFolders(const fs::path& from, const fs::path& to) {
-  std::error_code error;
   for (const char* folder : kToolFolders) {
     RemoveAll((to / folder).string());
     if (!fs::exists(from / folder)) continue;
-    fs::create_directories((to / folder).parent_path(), error);
-    fs::copy(from / folder, to / folder, fs::copy_options::recursive, error);
+    fs::create_directories((to / folder).parent_path());
+    fs::copy(from / folder, to / folder, fs::copy_options::recursive);
   }
 }
 

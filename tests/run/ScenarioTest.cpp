@@ -1,7 +1,6 @@
-// Whole runs described by data: each folder under tests/run/scenarios is one
-// scenario (see README there). What the runs print and every file that they wrote
-// must equal the expected files byte for byte, and every other file must be left
-// exactly as it was. KVB_REGENERATE=1 rewrites the expected files.
+// Whole runs described by data, a folder each under tests/run/scenarios (see the README
+// there): what the runs print and write must equal the expected files byte for byte,
+// and every other file stay as it was. KVB_REGENERATE=1 rewrites the expected files.
 #include "platform/Platform.h"
 #include "support/Support.h"
 
@@ -105,8 +104,7 @@ TEST_P(ScenarioTest, MatchesExpectedFiles) {
     // The help names the system's own rule for the application-data folder.
     written["console.txt"] += command + ReplaceAll(ReplaceAll(result.console, root, "@ROOT@"),
                                                    platform::AppDataFolderRule(), "@APPDATA_RULE@");
-    // The report names files and errors as each system does, and the Windows harness
-    // copies the application-data folder in and out: these are the Linux build's only.
+    // Each system words its errors, and the Windows harness copies files: Linux only.
     if (!kRunsLinuxOnlyScenarios) continue;
     written["errors.txt"] += command + ReplaceAll(result.errors, root, "@ROOT@");
     written["rewritten.txt"] += command;

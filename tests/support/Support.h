@@ -37,10 +37,9 @@ struct TempDir {
 /// Sets an environment variable for the rest of the process.
 void SetEnvironment(const std::string& name, const std::string& value);
 
-/// Every entry below `root` by relative '/' path, with its line ("d PATH",
-/// "f PATH", "f PATH (read-only)", "l PATH -> TARGET" or "s PATH" for a FIFO or
-/// a device; names escaped as %XX outside printable ASCII) and, for a file, its
-/// bytes. Links are never followed.
+/// Every entry below `root` by relative '/' path: its line ("d P", "f P", "f P (read-only)",
+/// "l P -> TARGET", "s P" for a FIFO or a device; P with %XX for any byte outside
+/// printable ASCII) and, for a file, its bytes. Links are never followed.
 using Tree = std::map<std::string, std::pair<std::string, std::string>>;
 Tree Snapshot(const std::string& root);
 
@@ -48,11 +47,9 @@ struct RunResult {
   int status = -1;  // as std::system reports it; 0 for a clean exit 0
   std::string console, errors;
 };
-/// Runs the built kvbconfig in `workFolder` with nothing but `environment`, no
-/// standard input, output captured. The Windows build finds the application-data
-/// folder through the shell, not APPDATA (see RunToolWin32.cpp); its console's CR LF
-/// and pause prompt come as on Linux. On Linux, KVB_AS_USER=n runs the tool as the
-/// user n, and KVB_FILE_SIZE=n lets no file grow past n bytes, as a full disk would.
+/// Runs the built kvbconfig in `workFolder` with only `environment`, no input, output
+/// captured (the Windows build's console as on Linux). On Linux, KVB_AS_USER=n runs it
+/// as the user n, and KVB_FILE_SIZE=n lets no file grow past n bytes, like a full disk.
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   std::map<std::string, std::string> environment);
 /// Makes what a setup line `words` asks for at `path`, as only the Linux build's tests

@@ -2,6 +2,7 @@
 // the README there).
 #include "config/ConfigReader.h"
 #include "support/Support.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -32,13 +33,11 @@ TEST(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
     std::istringstream lookups(get), set(ReadBytes(base + ".set"));
     for (std::string text; lookups >> section >> key >> text;) {
       const double number = std::stod(text);
-      char line[512];
-      std::snprintf(line, sizeof line, "[%s] %s (%s): \"%s\" %d %d %.17g\n", section.c_str(),
-                    key.c_str(), text.c_str(), reader.GetString(section, key, text).c_str(),
-                    reader.GetInt(section, key, static_cast<int>(number)),
-                    reader.GetBool(section, key, number != 0),
-                    reader.GetDouble(section, key, number));
-      outcome += line;
+      outcome += text::Format("[%s] %s (%s): \"%s\" %d %d %.17g\n", section.c_str(), key.c_str(),
+                              text.c_str(), reader.GetString(section, key, text).c_str(),
+                              reader.GetInt(section, key, static_cast<int>(number)),
+                              reader.GetBool(section, key, number != 0),
+                              reader.GetDouble(section, key, number));
     }
     if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader);
     if (std::getline(set, section) && std::getline(set, key) && std::getline(set, value)) {

@@ -54,10 +54,11 @@ TEST(DiagTest, LoggerStartsItsFileAnewWithHeaderAndWholeStampedLines) {
     const std::string rest = std::regex_replace(plain, line, "");
     ASSERT_TRUE(std::regex_search(rest, header, std::regex("^" + kHeader))) << rest;
     EXPECT_EQ(header[1].str(), kLogs[logNumber][1]);
-    const std::string release = ReadBytes("/proc/sys/kernel/osrelease");
-    EXPECT_TRUE(release.empty() || release.rfind(header[2].str() + ".", 0) == 0 ||
-                release.rfind(header[2].str() + "-", 0) == 0)
-        << release;
+    // Under Wine the Windows build shows Wine's version: the check is Linux's.
+    const std::string release =
+        platform::NativePath("C:\\x") == "C:\\x" ? "" : ReadBytes("/proc/sys/kernel/osrelease");
+    EXPECT_TRUE(release.empty() || (release.rfind(header[2].str(), 0) == 0 &&
+                                    !std::isdigit(release[header[2].length()])));
     EXPECT_EQ(header.suffix().str(),
               "[<time>] [-42] lock acquired ConfigReader::Load\r\n[<time>] x\r\n"
               "[<time>] two\nlines 100%\r\n[<time>] ** Logfile closed\r\n");
