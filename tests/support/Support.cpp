@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <list>
 #include <random>
 
 void RemoveAll(const std::string& path) {
@@ -69,8 +70,9 @@ std::string TempDir::Join(const std::string& name) const {
 }
 
 void SetEnvironment(const std::string& name, const std::string& value) {
-  // putenv keeps the text it is given (and is in both C libraries).
-  putenv(&(new std::string(name + "=" + value))->at(0));
+  // putenv keeps the text it is given (and is in both C libraries), so it lives on here.
+  static std::list<std::string> kept;
+  putenv(&kept.emplace_back(name + "=" + value)[0]);
 }
 
 Tree Snapshot(const std::string& root) {
