@@ -1,8 +1,8 @@
 #include "support/Support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <list>
 #include <random>
 
 void RemoveAll(const std::string& path) {
@@ -70,9 +70,7 @@ std::string TempDir::Join(const std::string& name) const {
 }
 
 void SetEnvironment(const std::string& name, const std::string& value) {
-  // putenv keeps the text it is given (and is in both C libraries), so it lives on here.
-  static std::list<std::string> kept;
-  putenv(&kept.emplace_back(name + "=" + value)[0]);
+  putenv(strdup((name + "=" + value).c_str()));  // putenv keeps the very text it is given
 }
 
 Tree Snapshot(const std::string& root) {
