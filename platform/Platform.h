@@ -179,5 +179,4 @@ void WriteErrorLine(const std::string& line);
 /// Prompts and waits for one key; returns at once when there is no input.
 void Pause();
 
-
 }  // namespace platform

@@ -1,7 +1,7 @@
 // What the platform layer does the same way on every target: matching and
 // ordering of folder listings (the system's own matching differs between file
 // systems, and FAT and Wine list in other orders than NTFS), console lines, and
-// the write-fault seam.
+// the last error.
 #include <algorithm>
 #include <cstdio>
 
@@ -38,7 +38,6 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
 }
 
 thread_local int lastError = 0;
-
 
 }  // namespace
 

@@ -318,7 +318,7 @@ bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
     if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
       isAirplane = false;
   });
-  if (wholeCopy) *wholeCopy = !reader.Failed();
+  *wholeCopy = !reader.Failed();
   return isAirplane;
 }
 

@@ -23,10 +23,10 @@ class KVBProcessor {
 
   /// Opens `aircraftCfg` on `aircraftCfgPath` with the document that a line by line
   /// copy of vorn.cfg (at `baseCfgPath`, "" when the package has none) would give;
-  /// false when a line names the helicopter section. `wholeCopy`, when given, tells
-  /// whether vorn.cfg could be read to its end.
+  /// false when a line names the helicopter section. `wholeCopy` tells whether
+  /// vorn.cfg could be read to its end.
   bool CopyBaseConfig(const std::string& baseCfgPath, const std::string& aircraftCfgPath,
-                      ConfigReader* aircraftCfg, bool* wholeCopy = nullptr);
+                      ConfigReader* aircraftCfg, bool* wholeCopy);
 
   /// Deletes a folder with everything in it, never following a link; reports what
   /// it has to leave. True when the folder is gone.

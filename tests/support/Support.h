@@ -1,6 +1,5 @@
-// What the tests share: a scratch folder removed with all it holds, whole-file
-// reads and writes, an environment variable, a snapshot of a folder tree, and whole runs of the
-// built tool.
+// What the tests share: a scratch folder, whole-file reads and writes, an environment
+// variable, a snapshot of a folder tree, and whole runs of the built tool.
 #pragma once
 
 #include <gtest/gtest.h>
