@@ -59,21 +59,19 @@ void PrintHelp() {
 // Where the settings came from, or why they did not.
 void ReportSettings(const Configuration& configuration) {
   const std::string path = Report::Path(configuration.GetSettingsFilePath());
-  switch (configuration.GetSettingsStatus()) {
-    case platform::Status::kOk:
-      Report::Line("settings read from " + path);
-      break;
-    case platform::Status::kNotFound:
-      Report::Line("settings file " + path + " not found");
-      break;
-    default:
-      Report::Line("cannot read settings file " + path + ": " +
-                   platform::ErrorText(configuration.GetSettingsError()));
+  const platform::Result& load = configuration.GetSettingsLoad();
+  // Settings that were not read explain by themselves why nothing is named.
+  if (load == platform::Status::kNotFound) {
+    Report::Line("settings file " + path + " not found: " + platform::AppDataFolderOrigin());
+  } else if (!load.Ok()) {
+    Report::Failure("read", configuration.GetSettingsFilePath(), load);
+  } else {
+    Report::Line("settings read from " + path);
+    if (configuration.GetFsxPath().empty() && configuration.GetPrepar3dPath().empty())
+      Report::Line(
+          "the settings name no simulator folder (fsx_path, prepar3d_path under [INSTALL]): "
+          "nothing to do");
   }
-  if (configuration.GetFsxPath().empty() && configuration.GetPrepar3dPath().empty())
-    Report::Line(
-        "the settings name no simulator folder (fsx_path, prepar3d_path under [INSTALL]): "
-        "nothing to do");
 }
 
 }  // namespace

@@ -52,9 +52,8 @@ void ConfigReader::Load() {
   utf8Bom_ = false;
   utf16Bom_ = false;
   LineReader reader;
-  loadStatus_ = reader.Open(path_);
-  loadError_ = loadStatus_ == platform::Status::kOk ? 0 : platform::LastError();
-  if (loadStatus_ == platform::Status::kOk) Parse(reader, nullptr);
+  load_ = reader.Open(path_);
+  if (load_.Ok()) Parse(reader, nullptr);
 }
 
 void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen) {
@@ -65,8 +64,7 @@ void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const L
   CThreadLock lock(&section_, "ConfigReader::Load", false);
   Parse(source, &seen);
   // The store stands for the copy, which holds whatever could be read.
-  loadStatus_ = platform::Status::kOk;
-  loadError_ = 0;
+  load_ = platform::Result();
 }
 
 void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
@@ -119,8 +117,7 @@ void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
 
   loaded_ = true;
   modified_ = false;
-  loadStatus_ = reader.Failed() ? platform::Status::kFailed : platform::Status::kOk;
-  loadError_ = reader.Error();
+  load_ = reader.Error();
 }
 
 ConfigSection& ConfigReader::SectionNamed(std::string_view name) {
@@ -232,11 +229,10 @@ void ConfigReader::Save() {
   if (!loaded_ || !writable_ || !modified_) return;
   std::string bytes;
   if (!Render(&bytes)) return;
-  const platform::Status status = platform::ReplaceFile(path_, bytes, durable_);
-  saved_ = status == platform::Status::kOk         ? Saved::kWritten
-           : status == platform::Status::kReadOnly ? Saved::kReadOnly
-                                                   : Saved::kFailed;
-  saveError_ = status == platform::Status::kOk ? 0 : platform::LastError();
+  saveFailure_ = platform::ReplaceFile(path_, bytes, durable_);
+  saved_ = saveFailure_.Ok()                             ? Saved::kWritten
+           : saveFailure_ == platform::Status::kReadOnly ? Saved::kReadOnly
+                                                         : Saved::kFailed;
 }
 
 void ConfigReader::Close() {

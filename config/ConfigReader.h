@@ -82,20 +82,19 @@ class ConfigReader {
 
   bool IsLoaded() const { return loaded_; }
   /// The document holds the whole file: it opened and was read to its end.
-  bool HoldsWholeFile() const { return loadStatus_ == platform::Status::kOk; }
+  bool HoldsWholeFile() const { return load_.Ok(); }
   /// What the last Open found: kOk for a whole file; kNotFound; kFailed when the
-  /// file could not be opened or read to its end, with the system's error.
-  platform::Status GetLoadStatus() const { return loadStatus_; }
-  int GetLoadError() const { return loadError_; }
+  /// file could not be opened or read to its end.
+  const platform::Result& GetLoad() const { return load_; }
   /// A UTF-16 file: loaded as bytes, never written back.
   bool IsUtf16() const { return utf16Bom_; }
 
   /// What the last Save did: kNothing when it had nothing to write (not loaded
   /// whole, read-only store, unchanged, UTF-16); otherwise whether the file was
-  /// replaced, and if not, why (GetSaveError: the system's error).
+  /// replaced, and if not, why (GetSaveFailure).
   enum class Saved { kNothing, kWritten, kReadOnly, kFailed };
   Saved GetSaved() const { return saved_; }
-  int GetSaveError() const { return saveError_; }
+  const platform::Result& GetSaveFailure() const { return saveFailure_; }
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }
@@ -128,8 +127,7 @@ class ConfigReader {
   bool utf16Bom_ = false;  // such a file is never written back
   // Only kOk means the document holds the whole file at path_, so Save never puts
   // a partial document in its place.
-  platform::Status loadStatus_ = platform::Status::kNotFound;
-  int loadError_ = 0;
+  platform::Result load_{platform::Status::kNotFound};
   Saved saved_ = Saved::kNothing;
-  int saveError_ = 0;
+  platform::Result saveFailure_;
 };

@@ -18,10 +18,10 @@ LineReader::~LineReader() {
   if (buffer_ && !spareBlock) spareBlock = std::move(buffer_);
 }
 
-platform::Status LineReader::Open(const std::string& path) {
+platform::Result LineReader::Open(const std::string& path) {
   Close();
-  const platform::Status status = file_.Open(path, platform::File::Mode::kRead);
-  if (status != platform::Status::kOk) return status;
+  const platform::Result status = file_.Open(path, platform::File::Mode::kRead);
+  if (!status.Ok()) return status;
   if (!buffer_)
     buffer_ = spareBlock ? std::move(spareBlock) : std::unique_ptr<char[]>(new char[kBlockSize]);
   return status;
@@ -57,19 +57,19 @@ bool LineReader::ReadLine(std::string_view* line) {
       spilled = true;
     }
     if (atEnd_) break;
-    const long long count = file_.Read(buffer_.get(), kBlockSize);
-    if (count < 0) {
+    size_t count = 0;
+    const platform::Result read = file_.Read(buffer_.get(), kBlockSize, &count);
+    if (!read.Ok()) {
       // A line cut short by the error is not a line of the file.
       atEnd_ = true;
-      failed_ = true;
-      error_ = platform::LastError();
+      error_ = read;
       return false;
     }
     // Fewer bytes than asked for are the end of the file: one read call less for
     // every small file.
-    atEnd_ = static_cast<size_t>(count) < kBlockSize;
+    atEnd_ = count < kBlockSize;
     position_ = 0;
-    end_ = static_cast<size_t>(count);
+    end_ = count;
   }
   *line = spill_;
   return spilled;
@@ -87,6 +87,5 @@ void LineReader::Close() {
   position_ = 0;
   end_ = 0;
   atEnd_ = false;
-  failed_ = false;
-  error_ = 0;
+  error_ = platform::Result();
 }

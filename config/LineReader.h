@@ -15,15 +15,15 @@ class LineReader {
   virtual ~LineReader();  // hands its block to the next reader
 
   /// Fails when the file cannot be opened for reading (missing, a folder, ...).
-  platform::Status Open(const std::string& path);
+  platform::Result Open(const std::string& path);
   /// The next line without its line end; false at the end of the file or on a
   /// read error. The view holds until the next call.
   bool ReadLine(std::string_view* line);
   bool ReadLine(std::string* line);
   /// True when reading stopped at a read error rather than at the end of the file;
-  /// `Error` is then the system's error.
-  bool Failed() const { return failed_; }
-  int Error() const { return error_; }
+  /// `Error` then says why.
+  bool Failed() const { return !error_.Ok(); }
+  const platform::Result& Error() const { return error_; }
   void Close();
 
  private:
@@ -34,6 +34,5 @@ class LineReader {
   size_t position_ = 0;
   size_t end_ = 0;  // bytes of buffer_ that hold data
   bool atEnd_ = false;
-  bool failed_ = false;
-  int error_ = 0;
+  platform::Result error_;
 };

@@ -8,22 +8,20 @@ constexpr size_t kBlockSize = 64 * 1024;
 
 LineWriter::~LineWriter() { Close(); }
 
-platform::Status LineWriter::Open(const std::string& path, platform::File::Mode mode) {
+platform::Result LineWriter::Open(const std::string& path, platform::File::Mode mode) {
   Close();
   buffer_.clear();
-  status_ = platform::Status::kOk;
-  error_ = 0;
+  failure_ = platform::Result();
   linesGiven_ = linesWritten_ = 0;
-  const platform::Status status = file_.Open(path, mode);
-  good_ = status == platform::Status::kOk;
-  if (!good_) Failed(status);
-  return status;
+  const platform::Result opened = file_.Open(path, mode);
+  good_ = opened.Ok();
+  if (!good_) Failed(opened);
+  return opened;
 }
 
-void LineWriter::Failed(platform::Status status) {
+void LineWriter::Failed(const platform::Result& failure) {
   good_ = false;
-  status_ = status;
-  error_ = platform::LastError();
+  failure_ = failure;
 }
 
 void LineWriter::WriteLine(const std::string& line) {
@@ -43,13 +41,16 @@ void LineWriter::Write(const char* data, size_t size) {
 }
 
 void LineWriter::Flush() {
-  if (good_ && file_.IsOpen() && !buffer_.empty() && !file_.Write(buffer_.data(), buffer_.size()))
-    Failed(platform::Status::kFailed);
+  if (good_ && file_.IsOpen() && !buffer_.empty()) {
+    const platform::Result written = file_.Write(buffer_.data(), buffer_.size());
+    if (!written.Ok()) Failed(written);
+  }
   if (good_ && file_.IsOpen()) linesWritten_ = linesGiven_;
   buffer_.clear();
 }
 
 void LineWriter::Close() {
   Flush();
-  file_.Close();
+  const platform::Result closed = file_.Close();
+  if (good_ && !closed.Ok()) Failed(closed);
 }

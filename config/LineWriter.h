@@ -15,12 +15,11 @@ class LineWriter {
   LineWriter& operator=(const LineWriter&) = delete;
 
   /// Opens for writing; a failure leaves the writer in its failed state.
-  platform::Status Open(const std::string& path, platform::File::Mode mode);
+  platform::Result Open(const std::string& path, platform::File::Mode mode);
   bool Good() const { return good_; }
   /// Why the writer is in its failed state: the failure of the open (kReadOnly,
-  /// kNotFound, kFailed) or of a write (kFailed); `Error` is the system's error.
-  platform::Status Status() const { return status_; }
-  int Error() const { return error_; }
+  /// kNotFound, kFailed), of a write or of the close.
+  const platform::Result& Failure() const { return failure_; }
   /// Lines handed to WriteLine, and how many of them reached the file.
   long long LinesGiven() const { return linesGiven_; }
   long long LinesWritten() const { return linesWritten_; }
@@ -35,13 +34,12 @@ class LineWriter {
   void Close();
 
  private:
-  void Failed(platform::Status status);
+  void Failed(const platform::Result& failure);
 
   platform::File file_;
   std::string buffer_;
   bool good_ = false;
-  platform::Status status_ = platform::Status::kOk;
-  int error_ = 0;
+  platform::Result failure_;
   long long linesGiven_ = 0;
   long long linesWritten_ = 0;
 };

@@ -2,12 +2,16 @@
 
 void Report::Line(const std::string& text) { platform::WriteErrorLine("kvbconfig: " + text); }
 
-void Report::Failure(const std::string& action, const std::string& path, platform::Status status,
-                     int error) {
-  if (status == platform::Status::kReadOnly)
-    Line(Path(path) + " is read-only: left as it is");
+void Report::Failure(const std::string& action, const std::string& path,
+                     const platform::Result& failure) {
+  if (failure == platform::Status::kReadOnly)
+    LeftAsItIs(path, failure.Reason());
   else
-    Line("cannot " + action + " " + Path(path) + ": " + platform::ErrorText(error));
+    Line("cannot " + action + " " + Path(path) + ": " + failure.Reason());
+}
+
+void Report::LeftAsItIs(const std::string& path, const std::string& why) {
+  Line(Path(path) + ": left as it is (" + why + ")");
 }
 
 std::string Report::Path(const std::string& path) { return platform::NativePath(path); }

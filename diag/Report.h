@@ -12,10 +12,12 @@ class Report {
   /// "kvbconfig: " and `text`, as one line.
   static void Line(const std::string& text);
   /// A file or folder that the run could not bring into the state it meant to:
-  /// "<path> is read-only: left as it is" for kReadOnly, else
-  /// "cannot <action> <path>: <the system's reason>".
-  static void Failure(const std::string& action, const std::string& path, platform::Status status,
-                      int error);
+  /// "<path>: left as it is (read-only)" for a read-only file, else
+  /// "cannot <action> <path>: <reason>", the reason being the failed call's own.
+  static void Failure(const std::string& action, const std::string& path,
+                      const platform::Result& failure);
+  /// "<path>: left as it is (<why>)", for a file the run leaves alone on purpose.
+  static void LeftAsItIs(const std::string& path, const std::string& why);
   /// `path`, formed as the tool forms paths, as the user finds it on this system.
   static std::string Path(const std::string& path);
 };

@@ -16,15 +16,23 @@
 
 namespace platform {
 
-/// kReadOnly: a file the user marked read-only, left alone. After kNotFound and
-/// kFailed, LastError tells why.
+/// kReadOnly: a file the user marked read-only, left alone.
 enum class Status { kOk, kNotFound, kReadOnly, kFailed };
 
-/// The system's error number (errno, GetLastError) of this thread's last platform
-/// call that failed.
-int LastError();
-/// The system's text for an error number, without a line end.
-std::string ErrorText(int error);
+/// What a call did, with the reason of its failure carried along: a report line
+/// words the failure of the very call whose result it holds, whatever ran since.
+struct Result {
+  Result(Status status = Status::kOk, int error = 0) : status(status), error(error) {}
+  bool Ok() const { return status == Status::kOk; }
+  friend bool operator==(const Result& result, Status status) { return result.status == status; }
+  friend bool operator!=(const Result& result, Status status) { return result.status != status; }
+  /// Why it failed, as a pilot reads it: the tool's own words for "not found",
+  /// "read-only", "not a file" and a name in the way, else the system's text.
+  std::string Reason() const;
+
+  Status status;
+  int error;  // errno or GetLastError, or one of the tool's own (negative)
+};
 
 /// A file handle for byte I/O, opened without sharing restrictions. Reads and
 /// writes go straight to the operating system: callers buffer.
@@ -43,18 +51,19 @@ class File {
 
   /// For writing: fails on a folder or anything else that is not a regular file
   /// (a FIFO, a device); a read-only file gives kReadOnly (even as root).
-  Status Open(const std::string& path, Mode mode);
+  Result Open(const std::string& path, Mode mode);
   bool IsOpen() const { return handle_ != kInvalid; }
-  /// Bytes read; fewer than `size` only at the end of the file, -1 on an error.
+  /// Puts the bytes read in `count`; fewer than `size` only at the end of the file.
   /// What a file opened for reading is shows as it is read, which spares a call
   /// for every small file: a folder fails at once, and what fills a whole buffer
   /// is read on only when it is a regular file (a device may never end).
-  long long Read(char* buffer, size_t size);
+  Result Read(char* buffer, size_t size, size_t* count);
   /// Writes all bytes or fails.
-  bool Write(const char* data, size_t size);
+  Result Write(const char* data, size_t size);
   /// Asks the system to put the content on the disk (fsync, FlushFileBuffers).
-  bool Sync();
-  void Close();
+  Result Sync();
+  /// A write error may show only here (network file systems, quotas).
+  Result Close();
 
  private:
   friend class AtomicFile;  // writes its temporary file through a File
@@ -76,23 +85,23 @@ class AtomicFile {
 
   /// Fails, touching nothing, when the target is read-only (kReadOnly) or is not
   /// a regular file (a folder, a FIFO, a device).
-  Status Begin(const std::string& path);
-  bool Write(const char* data, size_t size);
+  Result Begin(const std::string& path);
+  Result Write(const char* data, size_t size);
   /// Replaces the target; with `durable`, the data is on the disk first. On any
   /// failure the temporary file is removed and the target stays as it was.
-  bool Commit(bool durable);
+  Result Commit(bool durable);
   void Abandon();
 
  private:
   File file_;
   std::string tempNative_;
   std::string targetNative_;
-  bool failed_ = false;
+  Result failure_;  // the first failed write
 };
 
-/// Replaces the file at `path` with `bytes` through an AtomicFile. kReadOnly, or
-/// kFailed with LastError, when the file stays as it was.
-Status ReplaceFile(const std::string& path, const std::string& bytes, bool durable);
+/// Replaces the file at `path` with `bytes` through an AtomicFile; kReadOnly or
+/// kFailed when the file stays as it was.
+Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable);
 
 /// Removes the temporary files that a killed run left beside `path`, whatever
 /// the letter case of their names.
@@ -114,7 +123,7 @@ struct DirEntry {
 /// without a dot), sorted as NTFS sorts them. "." and ".." never appear. kOk when
 /// the folder could be read, even with no entry matching; kNotFound when there is
 /// no such folder.
-Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
+Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
 
 /// The matching rule of FindFiles for one name.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);
@@ -124,18 +133,19 @@ bool ListingLess(const std::string& a, const std::string& b);
 
 /// Deletes a file (a link: the link). Fails on a folder; kReadOnly on a read-only
 /// file.
-Status DeleteFile(const std::string& path);
+Result DeleteFile(const std::string& path);
 
-/// Creates one folder; fails when anything of that name exists.
-Status CreateFolder(const std::string& path);
+/// Creates one folder; fails when anything of that name exists, with what is in
+/// the way as the reason.
+Result CreateFolder(const std::string& path);
 
 /// Removes an empty folder, or a link to a folder (only the link). Never removes a
 /// file.
-Status RemoveFolder(const std::string& path);
+Result RemoveFolder(const std::string& path);
 
 /// Creates an empty file, or empties an existing one, with no sharing while it is
 /// open; the file is closed at once. kReadOnly on a read-only file.
-Status CreateEmptyFile(const std::string& path);
+Result CreateEmptyFile(const std::string& path);
 
 /// The size of the regular file at `path` (a link followed); -1 when there is none.
 long long FileSize(const std::string& path);
@@ -156,6 +166,9 @@ std::string SpecialFolderPath(int folderId);
 /// Where SpecialFolderPath looks for folder 26 on this system, in words (lines
 /// after the first start with two blanks).
 const char* AppDataFolderRule();
+/// Why SpecialFolderPath(26) is the folder it is on this run, or why there is
+/// none, in words: the report names it when the settings are missing.
+std::string AppDataFolderOrigin();
 
 /// The calling thread's id as the system numbers it.
 unsigned long CurrentThreadId();

@@ -8,12 +8,15 @@
 namespace platform {
 namespace internal {
 
-/// An error number of our own, for something that is there but is not a regular
-/// file (a folder, a FIFO, a device) where a file is wanted.
+/// Error numbers of our own. kNotAFile: something is there but is not a regular
+/// file (a folder, a FIFO, a device) where a file is wanted. The others: what
+/// stands where a folder was to be created.
 constexpr int kNotAFile = -1;
+constexpr int kFileInTheWay = -2;
+constexpr int kFolderInTheWay = -3;
+constexpr int kLinkInTheWay = -4;
 
-/// Keeps `error` for LastError and returns `status`, for a one-line failure.
-Status Fail(Status status, int error);
+inline Result Fail(Status status, int error) { return Result(status, error); }
 
 /// The system's own text for one of its error numbers.
 std::string SystemErrorText(int error);

@@ -137,17 +137,15 @@ FileInfo Inspect(const std::string& native) {
   return info;
 }
 
-// The failure that errno describes, kept for LastError.
-Status ErrnoFailure() {
+// The failure that errno describes.
+Result ErrnoFailure() {
   const int error = errno;
   return internal::Fail(error == ENOENT || error == ENOTDIR ? Status::kNotFound : Status::kFailed,
                         error);
 }
 
 // Something is there, but not the regular file that is wanted.
-Status NotAFile(const FileInfo& info) {
-  return internal::Fail(Status::kFailed, info.isDirectory ? EISDIR : internal::kNotAFile);
-}
+Result NotAFile() { return internal::Fail(Status::kFailed, internal::kNotAFile); }
 
 // The file a link points to, so that a replacement keeps the link.
 bool FollowLinks(const std::string& native, std::string* target) {
@@ -269,7 +267,7 @@ thread_local ListedFolder listedFolder;
 
 File::~File() { Close(); }
 
-Status File::Open(const std::string& path, Mode mode) {
+Result File::Open(const std::string& path, Mode mode) {
   Close();
   const WinePath mapped = MapPath(path);
   std::string native = mapped.written;
@@ -294,7 +292,7 @@ Status File::Open(const std::string& path, Mode mode) {
     native = Locate(path, &info);
     // A dangling link goes on to the open, which finds or creates what it names.
     if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
-      return NotAFile(info);
+      return NotAFile();
     if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
     flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
     const int fd = ::open(native.c_str(), flags, 0666);
@@ -303,73 +301,64 @@ Status File::Open(const std::string& path, Mode mode) {
   }
   struct stat opened;
   if (fstat(static_cast<int>(handle_), &opened) != 0) {
-    const Status failure = ErrnoFailure();
+    const Result failure = ErrnoFailure();
     Close();
     return failure;
   }
   if (!S_ISREG(opened.st_mode)) {
     Close();
-    FileInfo what;
-    what.isDirectory = S_ISDIR(opened.st_mode);
-    return NotAFile(what);
+    return NotAFile();
   }
   regular_ = true;
   return Status::kOk;
 }
 
-long long File::Read(char* buffer, size_t size) {
-  if (!IsOpen()) return -1;
+Result File::Read(char* buffer, size_t size, size_t* count) {
+  *count = 0;
+  if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   const int fd = static_cast<int>(handle_);
   ssize_t n;
   while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
   }
-  if (n < 0) {
-    ErrnoFailure();
-    return -1;
-  }
+  if (n < 0) return ErrnoFailure();
   // A whole buffer may come from a device that never ends: only a regular file
   // is read on.
   if (!regular_ && size > 0 && static_cast<size_t>(n) == size) {
     struct stat info;
-    if (fstat(fd, &info) != 0) {
-      ErrnoFailure();
-      return -1;
-    }
-    if (!S_ISREG(info.st_mode)) {
-      internal::Fail(Status::kFailed, internal::kNotAFile);
-      return -1;
-    }
+    if (fstat(fd, &info) != 0) return ErrnoFailure();
+    if (!S_ISREG(info.st_mode)) return NotAFile();
     regular_ = true;
   }
-  return n;
+  *count = static_cast<size_t>(n);
+  return Status::kOk;
 }
 
-bool File::Write(const char* data, size_t size) {
-  if (!IsOpen()) return false;
+Result File::Write(const char* data, size_t size) {
+  if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   while (size > 0) {
     const ssize_t n = ::write(static_cast<int>(handle_), data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      internal::Fail(Status::kFailed, errno);
-      return false;
+      return ErrnoFailure();
     }
     data += n;
     size -= static_cast<size_t>(n);
   }
-  return true;
+  return Status::kOk;
 }
 
-bool File::Sync() {
-  if (IsOpen() && fsync(static_cast<int>(handle_)) == 0) return true;
-  internal::Fail(Status::kFailed, IsOpen() ? errno : EBADF);
-  return false;
+Result File::Sync() {
+  if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
+  return fsync(static_cast<int>(handle_)) == 0 ? Result() : ErrnoFailure();
 }
 
-void File::Close() {
-  if (!IsOpen()) return;
-  ::close(static_cast<int>(handle_));
+Result File::Close() {
+  if (!IsOpen()) return Status::kOk;
+  const int closed = ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
   regular_ = false;
+  // EINTR leaves the descriptor closed on Linux: nothing is lost by it.
+  return closed == 0 || errno == EINTR ? Result() : ErrnoFailure();
 }
 
 // ---------------------------------------------------------------------------
@@ -400,13 +389,13 @@ int CreateTemporary(const std::string& native, mode_t mode) {
 
 AtomicFile::~AtomicFile() { Abandon(); }
 
-Status AtomicFile::Begin(const std::string& path) {
+Result AtomicFile::Begin(const std::string& path) {
   Abandon();
   FileInfo info;
   if (!LocateTarget(path, &targetNative_, &info)) return ErrnoFailure();
   // Never replace what is not a regular file: a link to /dev/null would make a
   // run as root put a file in its place.
-  if (info.exists && !S_ISREG(info.status.st_mode)) return NotAFile(info);
+  if (info.exists && !S_ISREG(info.status.st_mode)) return NotAFile();
   if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
   tempNative_ = targetNative_ + kTemporarySuffix;
   // The replacement keeps the old file's permissions and owner; a new file gets
@@ -414,7 +403,7 @@ Status AtomicFile::Begin(const std::string& path) {
   const mode_t mode = info.exists ? info.status.st_mode & 07777 : 0666;
   const int fd = CreateTemporary(tempNative_, mode & 0777);
   if (fd < 0) {
-    const Status failure = ErrnoFailure();
+    const Result failure = ErrnoFailure();
     tempNative_.clear();
     return failure;
   }
@@ -423,33 +412,33 @@ Status AtomicFile::Begin(const std::string& path) {
     if ((mode & ~CreationMask()) != mode) fchmod(fd, mode);
   }
   file_.handle_ = fd;
-  failed_ = false;
+  failure_ = Result();
   return Status::kOk;
 }
 
-bool AtomicFile::Commit(bool durable) {
-  if (tempNative_.empty()) return false;
-  bool ok = !failed_;
-  if (ok && durable) ok = file_.Sync();
-  file_.Close();
-  if (ok && ::rename(tempNative_.c_str(), targetNative_.c_str()) != 0) ok = (ErrnoFailure(), false);
-  if (!ok) {
-    const int error = LastError();
+Result AtomicFile::Commit(bool durable) {
+  if (tempNative_.empty()) return internal::Fail(Status::kFailed, EBADF);
+  Result result = failure_;
+  if (result.Ok() && durable) result = file_.Sync();
+  const Result closed = file_.Close();
+  if (result.Ok()) result = closed;
+  if (result.Ok() && ::rename(tempNative_.c_str(), targetNative_.c_str()) != 0)
+    result = ErrnoFailure();
+  if (!result.Ok()) {
     ::unlink(tempNative_.c_str());
     tempNative_.clear();
-    internal::Fail(Status::kFailed, error);
-    return false;
+    return internal::Fail(Status::kFailed, result.error);
   }
   if (durable) SyncFolderOf(targetNative_);
   tempNative_.clear();
-  return true;
+  return result;
 }
 
 void AtomicFile::Abandon() {
   file_.Close();
   if (!tempNative_.empty()) ::unlink(tempNative_.c_str());
   tempNative_.clear();
-  failed_ = false;
+  failure_ = Result();
 }
 
 namespace {
@@ -483,7 +472,7 @@ void RemoveTemporary(const std::string& temporaryPath) { RemoveNative(NativePath
 // ---------------------------------------------------------------------------
 // Folders
 
-Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   entries->clear();
   const size_t separator = pattern.find_last_of("\\/");
   std::string folder;
@@ -524,21 +513,27 @@ Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   return Status::kOk;
 }
 
-Status DeleteFile(const std::string& path) {
+Result DeleteFile(const std::string& path) {
   FileInfo info;
   const std::string native = Locate(path, &info);
   if (!info.exists) return internal::Fail(Status::kNotFound, ENOENT);
   // A link to a folder is RemoveFolder's job.
-  if (info.isDirectory) return internal::Fail(Status::kFailed, EISDIR);
+  if (info.isDirectory) return internal::Fail(Status::kFailed, internal::kNotAFile);
   if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
   return ::unlink(native.c_str()) == 0 ? Status::kOk : ErrnoFailure();
 }
 
-Status CreateFolder(const std::string& path) {
-  return ::mkdir(NativePath(path).c_str(), 0777) == 0 ? Status::kOk : ErrnoFailure();
+Result CreateFolder(const std::string& path) {
+  const std::string native = NativePath(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return Status::kOk;
+  if (errno != EEXIST) return ErrnoFailure();
+  const FileInfo info = Inspect(native);
+  return internal::Fail(Status::kFailed, info.isLink        ? internal::kLinkInTheWay
+                                         : info.isDirectory ? internal::kFolderInTheWay
+                                                            : internal::kFileInTheWay);
 }
 
-Status RemoveFolder(const std::string& path) {
+Result RemoveFolder(const std::string& path) {
   FileInfo info;
   const std::string native = Locate(path, &info);
   if (!info.exists) return internal::Fail(Status::kNotFound, ENOENT);
@@ -547,11 +542,11 @@ Status RemoveFolder(const std::string& path) {
   return ::rmdir(native.c_str()) == 0 ? Status::kOk : ErrnoFailure();
 }
 
-Status CreateEmptyFile(const std::string& path) {
+Result CreateEmptyFile(const std::string& path) {
   File file;
-  const Status status = file.Open(path, File::Mode::kWriteTruncate);
-  file.Close();
-  return status;
+  const Result opened = file.Open(path, File::Mode::kWriteTruncate);
+  const Result closed = file.Close();
+  return opened.Ok() ? closed : opened;
 }
 
 long long FileSize(const std::string& path) {
@@ -571,16 +566,32 @@ bool IsLink(const std::string& path) {
 // ---------------------------------------------------------------------------
 // System
 
+namespace {
+std::string WineRoamingFolder() {
+  return WinePrefix() + "/drive_c/users/" + UserName() + "/AppData/Roaming";
+}
+
+bool IsFolder(const std::string& native) {
+  struct stat info;
+  return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+}  // namespace
+
 std::string SpecialFolderPath(int folderId) {
   if (folderId != 26) return std::string();
   std::string folder = EnvironmentValue("APPDATA");
-  if (folder.empty()) {
-    const std::string roaming = WinePrefix() + "/drive_c/users/" + UserName() + "/AppData/Roaming";
-    struct stat info;
-    if (stat(roaming.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) folder = roaming;
-  }
+  if (folder.empty() && IsFolder(WineRoamingFolder())) folder = WineRoamingFolder();
   while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   return folder;
+}
+
+std::string AppDataFolderOrigin() {
+  const std::string appData = EnvironmentValue("APPDATA");
+  if (!appData.empty()) return "$APPDATA names " + appData;
+  const std::string roaming = WineRoamingFolder();
+  if (IsFolder(roaming))
+    return "$APPDATA is not set, and " + roaming + " is Wine's folder for the user";
+  return "$APPDATA is not set and " + roaming + " does not exist";
 }
 
 const char* AppDataFolderRule() {

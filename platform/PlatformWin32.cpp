@@ -29,16 +29,16 @@ bool IsMissingError(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
-// The failure that GetLastError describes, kept for LastError.
-Status FailureOfLastError() {
+// The failure that GetLastError describes.
+Result FailureOfLastError() {
   const DWORD error = GetLastError();
   return internal::Fail(IsMissingError(error) ? Status::kNotFound : Status::kFailed,
                         static_cast<int>(error));
 }
 
-Status ReadOnlyFailure() { return internal::Fail(Status::kReadOnly, ERROR_ACCESS_DENIED); }
+Result ReadOnlyFailure() { return internal::Fail(Status::kReadOnly, ERROR_ACCESS_DENIED); }
 
-Status NotAFileFailure() { return internal::Fail(Status::kFailed, internal::kNotAFile); }
+Result NotAFileFailure() { return internal::Fail(Status::kFailed, internal::kNotAFile); }
 
 // The attributes of `path`, or INVALID_FILE_ATTRIBUTES with the error kept.
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
@@ -81,7 +81,7 @@ std::string FollowLink(const std::string& path) {
 
 File::~File() { Close(); }
 
-Status File::Open(const std::string& path, Mode mode) {
+Result File::Open(const std::string& path, Mode mode) {
   Close();
   HANDLE handle = INVALID_HANDLE_VALUE;
   if (mode == Mode::kRead) {
@@ -107,7 +107,7 @@ Status File::Open(const std::string& path, Mode mode) {
     positioned = SetFilePointerEx(handle, zero, nullptr, FILE_END) != 0;
   }
   if (!positioned) {
-    const Status failure = FailureOfLastError();
+    const Result failure = FailureOfLastError();
     CloseHandle(handle);
     return failure;
   }
@@ -116,43 +116,40 @@ Status File::Open(const std::string& path, Mode mode) {
   return Status::kOk;
 }
 
-long long File::Read(char* buffer, size_t size) {
-  if (!IsOpen()) return -1;
+Result File::Read(char* buffer, size_t size, size_t* count) {
+  *count = 0;
+  if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
   const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
   DWORD done = 0;
-  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) {
-    FailureOfLastError();
-    return -1;
-  }
-  return done;
+  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) return FailureOfLastError();
+  *count = done;
+  return Status::kOk;
 }
 
-bool File::Write(const char* data, size_t size) {
-  if (!IsOpen()) return false;
+Result File::Write(const char* data, size_t size) {
+  if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD done = 0;
-    if (!WriteFile(ToHandle(handle_), data, chunk, &done, nullptr) || done == 0) {
-      FailureOfLastError();
-      return false;
-    }
+    if (!WriteFile(ToHandle(handle_), data, chunk, &done, nullptr)) return FailureOfLastError();
+    if (done == 0) return internal::Fail(Status::kFailed, ERROR_WRITE_FAULT);
     data += done;
     size -= done;
   }
-  return true;
+  return Status::kOk;
 }
 
-bool File::Sync() {
-  if (IsOpen() && FlushFileBuffers(ToHandle(handle_))) return true;
-  FailureOfLastError();
-  return false;
+Result File::Sync() {
+  if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
+  return FlushFileBuffers(ToHandle(handle_)) ? Result() : FailureOfLastError();
 }
 
-void File::Close() {
-  if (!IsOpen()) return;
-  CloseHandle(ToHandle(handle_));
+Result File::Close() {
+  if (!IsOpen()) return Status::kOk;
+  const bool closed = CloseHandle(ToHandle(handle_)) != 0;
   handle_ = kInvalid;
   regular_ = false;
+  return closed ? Result() : FailureOfLastError();
 }
 
 // ---------------------------------------------------------------------------
@@ -160,7 +157,7 @@ void File::Close() {
 
 AtomicFile::~AtomicFile() { Abandon(); }
 
-Status AtomicFile::Begin(const std::string& path) {
+Result AtomicFile::Begin(const std::string& path) {
   Abandon();
   targetNative_ = FollowLink(path);
   const DWORD attributes = Attributes(targetNative_);
@@ -189,37 +186,36 @@ Status AtomicFile::Begin(const std::string& path) {
     return FailureOfLastError();
   }
   file_.handle_ = reinterpret_cast<intptr_t>(handle);
-  failed_ = false;
+  failure_ = Result();
   return Status::kOk;
 }
 
-bool AtomicFile::Commit(bool durable) {
-  if (tempNative_.empty()) return false;
-  bool ok = !failed_;
-  if (ok && durable) ok = file_.Sync();
-  file_.Close();
-  if (ok) {
+Result AtomicFile::Commit(bool durable) {
+  if (tempNative_.empty()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
+  Result result = failure_;
+  if (result.Ok() && durable) result = file_.Sync();
+  const Result closed = file_.Close();
+  if (result.Ok()) result = closed;
+  if (result.Ok()) {
     DWORD flags = MOVEFILE_REPLACE_EXISTING;
     if (durable) flags |= MOVEFILE_WRITE_THROUGH;
-    ok = MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags) != 0;
-    if (!ok) FailureOfLastError();
+    if (!MoveFileExA(tempNative_.c_str(), targetNative_.c_str(), flags))
+      result = FailureOfLastError();
   }
-  if (!ok) {
-    const int error = LastError();
+  if (!result.Ok()) {
     DeleteFileA(tempNative_.c_str());
     tempNative_.clear();
-    internal::Fail(Status::kFailed, error);
-    return false;
+    return internal::Fail(Status::kFailed, result.error);
   }
   tempNative_.clear();
-  return true;
+  return result;
 }
 
 void AtomicFile::Abandon() {
   file_.Close();
   if (!tempNative_.empty()) DeleteFileA(tempNative_.c_str());
   tempNative_.clear();
-  failed_ = false;
+  failure_ = Result();
 }
 
 void RemoveTemporary(const std::string& temporaryPath) {
@@ -240,7 +236,7 @@ void RemoveStaleTemporary(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Folders and files
 
-Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
+Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   entries->clear();
   // The whole folder is listed and filtered here: the system's own matching
   // also matches short 8.3 names, and its order depends on the file system.
@@ -269,7 +265,7 @@ Status FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
   return Status::kOk;
 }
 
-Status DeleteFile(const std::string& path) {
+Result DeleteFile(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return FailureOfLastError();
   // A link to a folder is RemoveFolder's job; a link to a file goes, never its target.
@@ -278,18 +274,25 @@ Status DeleteFile(const std::string& path) {
   return DeleteFileA(path.c_str()) ? Status::kOk : FailureOfLastError();
 }
 
-Status CreateFolder(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) ? Status::kOk : FailureOfLastError();
+Result CreateFolder(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return Status::kOk;
+  const Result failure = FailureOfLastError();
+  if (failure.error != ERROR_ALREADY_EXISTS) return failure;
+  const DWORD attributes = Attributes(path);
+  return internal::Fail(Status::kFailed, (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                                             ? internal::kLinkInTheWay
+                                         : IsFolder(attributes) ? internal::kFolderInTheWay
+                                                                : internal::kFileInTheWay);
 }
 
-Status RemoveFolder(const std::string& path) {
+Result RemoveFolder(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return FailureOfLastError();
   if (!IsFolder(attributes)) return internal::Fail(Status::kFailed, ERROR_DIRECTORY);
   return RemoveDirectoryA(path.c_str()) ? Status::kOk : FailureOfLastError();
 }
 
-Status CreateEmptyFile(const std::string& path) {
+Result CreateEmptyFile(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (IsFolder(attributes)) return NotAFileFailure();
   if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
@@ -334,6 +337,12 @@ std::string SpecialFolderPath(int folderId) {
   std::string path = buffer;
   while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   return path;
+}
+
+std::string AppDataFolderOrigin() {
+  const std::string folder = SpecialFolderPath(26);
+  if (folder.empty()) return "the shell gives no roaming application-data folder";
+  return "the shell gives " + folder + " as the roaming application-data folder";
 }
 
 const char* AppDataFolderRule() {

@@ -1,7 +1,7 @@
 // What the platform layer does the same way on every target: matching and
 // ordering of folder listings (the system's own matching differs between file
 // systems, and FAT and Wine list in other orders than NTFS), console lines, and
-// the last error.
+// the words of a failure.
 #include <algorithm>
 #include <cstdio>
 
@@ -37,8 +37,6 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
   return p == pEnd;
 }
 
-thread_local int lastError = 0;
-
 }  // namespace
 
 bool MatchesWildcard(const std::string& pattern, const std::string& name) {
@@ -60,27 +58,38 @@ bool ListingLess(const std::string& a, const std::string& b) {
   return a < b;  // std::string compares bytes as unsigned char
 }
 
-Status ReplaceFile(const std::string& path, const std::string& bytes, bool durable) {
+Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable) {
   // In blocks, as a full disk may refuse any one of them.
   constexpr size_t kBlock = 64 * 1024;
   AtomicFile file;
-  const Status begun = file.Begin(path);
-  if (begun != Status::kOk) return begun;
-  for (size_t at = 0; at < bytes.size(); at += kBlock)
-    if (!file.Write(bytes.data() + at, std::min(kBlock, bytes.size() - at))) return Status::kFailed;
-  return file.Commit(durable) ? Status::kOk : Status::kFailed;
+  const Result begun = file.Begin(path);
+  if (!begun.Ok()) return begun;
+  for (size_t at = 0; at < bytes.size(); at += kBlock) {
+    const Result written = file.Write(bytes.data() + at, std::min(kBlock, bytes.size() - at));
+    if (!written.Ok()) return written;
+  }
+  return file.Commit(durable);
 }
 
-bool AtomicFile::Write(const char* data, size_t size) {
-  if (tempNative_.empty() || failed_) return false;
-  if (!file_.Write(data, size)) failed_ = true;
-  return !failed_;
+Result AtomicFile::Write(const char* data, size_t size) {
+  if (tempNative_.empty()) return Result(Status::kFailed, internal::kNotAFile);
+  if (failure_.Ok()) failure_ = file_.Write(data, size);
+  return failure_;
 }
 
-int LastError() { return lastError; }
-
-std::string ErrorText(int error) {
-  if (error == internal::kNotAFile) return "not a regular file";
+std::string Result::Reason() const {
+  if (status == Status::kNotFound) return "not found";
+  if (status == Status::kReadOnly) return "read-only";
+  switch (error) {
+    case internal::kNotAFile:
+      return "not a file";
+    case internal::kFileInTheWay:
+      return "a file of that name is in the way";
+    case internal::kFolderInTheWay:
+      return "a folder of that name is in the way";
+    case internal::kLinkInTheWay:
+      return "a link of that name is in the way";
+  }
   return internal::SystemErrorText(error);
 }
 
@@ -96,13 +105,4 @@ void WriteLine(const std::string& line, std::FILE* stream) {
 void WriteConsoleLine(const std::string& line) { WriteLine(line, stdout); }
 
 void WriteErrorLine(const std::string& line) { WriteLine(line, stderr); }
-
-namespace internal {
-
-Status Fail(Status status, int error) {
-  lastError = error;
-  return status;
-}
-
-}  // namespace internal
 }  // namespace platform

@@ -77,12 +77,12 @@ bool Holds(const std::string& path, long long listedSize, const std::string& byt
   // Most files end within the first block: one read call.
   static thread_local std::unique_ptr<char[]> block(new char[kCompareBlock]);
   for (size_t at = 0;;) {
-    const long long count = file.Read(block.get(), kCompareBlock);
-    if (count < 0 || static_cast<size_t>(count) > bytes.size() - at ||
+    size_t count = 0;
+    if (!file.Read(block.get(), kCompareBlock, &count).Ok() || count > bytes.size() - at ||
         std::memcmp(block.get(), bytes.data() + at, count) != 0)
       return false;
     at += count;
-    if (static_cast<size_t>(count) < kCompareBlock) return at == bytes.size();
+    if (count < kCompareBlock) return at == bytes.size();
   }
 }
 
@@ -111,6 +111,14 @@ class NumberText {
   double value_ = 0;
   std::string text_;
 };
+
+// The simulator's configuration file, where the library is registered. Without
+// the user's folder the path starts at the root of the drive.
+std::string SimConfigPath(int versionCode) {
+  return GetSpecialFolderPath(kCsidlAppData) + (versionCode == kFsxVersionCode
+                                                    ? "\\Microsoft\\FSX\\fsx.cfg"
+                                                    : "\\Lockheed Martin\\Prepar3D\\Prepar3D.CFG");
+}
 
 // "1 livery", "2 liveries": a count for the report.
 std::string Count(long long count, const char* one, const char* many) {
@@ -157,54 +165,53 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
   platform::DeleteFile(databasePath);
   LineWriter database;
   database.Open(databasePath, platform::File::Mode::kWriteTruncate);
-  auto closeDatabase = [&database, &databasePath] {
-    database.Close();
-    if (!database.Good())
-      Report::Failure("write", databasePath, database.Status(), database.Error());
-  };
 
   std::vector<platform::DirEntry> entries;
-  const platform::Status listed = platform::FindFiles(packagePattern, &entries);
-  const std::string library = "library folder " + Report::Path(libraryFolder);
+  const platform::Result listed = platform::FindFiles(packagePattern, &entries);
+  int counts[4] = {};  // by PackageOutcome
   if (entries.empty()) {
     platform::WriteConsoleLine("KVB installation not found. Generating a blank kvb configuration.");
-    if (listed == platform::Status::kOk)
-      Report::Line(simulator + ": " + library + " holds no VORN_ package");
-    else if (listed == platform::Status::kNotFound)
-      Report::Line(simulator + ": " + library + " not found");
+    if (listed.Ok())
+      Report::Line(Report::Path(libraryFolder) + ": holds no VORN_ package");
     else
-      Report::Line(simulator + ": cannot list " + library + ": " +
-                   platform::ErrorText(platform::LastError()));
+      Report::Failure("list", libraryFolder, listed);
     database.WriteLine("# You do not have KVB installed");
-    closeDatabase();
-    return;
+  } else {
+    std::string packageFolder;
+    for (const platform::DirEntry& entry : entries) {
+      // The pattern gave only names that begin with "VORN_": folders are packages.
+      if (!entry.isDirectory) continue;
+      packageFolder.assign(libraryFolder);
+      packageFolder += '\\';
+      packageFolder += entry.name;
+      ++counts[static_cast<int>(ProcessAircraft(packageFolder, database, hidden))];
+    }
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const platform::DirEntry& entry) { return entry.isDirectory; }))
+      Report::Line(Report::Path(libraryFolder) + ": holds no VORN_ package");
   }
+  database.Close();
 
-  int rebuilt = 0;
-  int skipped = 0;
-  std::string packageFolder;
-  for (const platform::DirEntry& entry : entries) {
-    // The pattern gave only names that begin with "VORN_": folders are packages.
-    if (!entry.isDirectory) continue;
-    packageFolder.assign(libraryFolder);
-    packageFolder += '\\';
-    packageFolder += entry.name;
-    ++(ProcessAircraft(packageFolder, database, hidden) ? rebuilt : skipped);
-  }
-  closeDatabase();
-  if (rebuilt + skipped == 0) Report::Line(simulator + ": " + library + " holds no VORN_ package");
-
-  const std::string simConfig = UpdateSimConfig(versionCode);
-  std::string liveries = Count(database.LinesGiven(), "livery", "liveries");
-  if (database.LinesWritten() != database.LinesGiven())
-    liveries = std::to_string(database.LinesWritten()) + " of " + liveries;
-  Report::Line(simulator + ": " + Count(rebuilt, "package", "packages") + " rebuilt, " +
-               std::to_string(skipped) + " skipped; " + liveries + " written to " +
-               Report::Path(databasePath) + "; " + simConfig);
+  using Outcome = PackageOutcome;
+  Report::Line(simulator + ": " + std::to_string(counts[int(Outcome::kRewritten)]) +
+               " rewritten, " + std::to_string(counts[int(Outcome::kUpToDate)]) + " up to date, " +
+               std::to_string(counts[int(Outcome::kFailed)]) + " failed, " +
+               std::to_string(counts[int(Outcome::kSkipped)]) + " skipped");
+  if (database.Good())
+    // Without a library the one line written says so: it is no livery.
+    Report::Line(simulator + ": " +
+                 Count(entries.empty() ? 0 : database.LinesWritten(), "livery", "liveries") +
+                 " written to " + Report::Path(databasePath));
+  else
+    Report::Failure("write", databasePath, database.Failure());
+  if (entries.empty())
+    Report::LeftAsItIs(SimConfigPath(versionCode), "no library to register");
+  else
+    UpdateSimConfig(versionCode);
 }
 
-bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter& database,
-                                   bool hidden) {
+KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& packageFolder,
+                                                           LineWriter& database, bool hidden) {
   const std::string liveryPattern = packageFolder + "\\texture.*";
   const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
   const std::string panelFolder = packageFolder + "\\panel";
@@ -212,18 +219,31 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   // One listing tells the livery folders and which of the package's own files
   // are there, with the letter case of their names: none is looked up again.
   std::vector<platform::DirEntry> entries;
-  const platform::Status listed = platform::FindFiles(packageFolder + "\\*", &entries);
+  const platform::Result listed = platform::FindFiles(packageFolder + "\\*", &entries);
   const auto isLivery = [](const platform::DirEntry& entry) {
     return platform::MatchesWildcard("texture.*", entry.name);
   };
   if (std::none_of(entries.begin(), entries.end(), isLivery)) {
     platform::WriteConsoleLine("Error reading " + liveryPattern);
-    if (listed != platform::Status::kOk)
-      Report::Failure("list", packageFolder, listed, platform::LastError());
-    return false;
+    if (!listed.Ok())
+      Report::Failure("list", packageFolder, listed);
+    else
+      Report::Line(Report::Path(packageFolder) + ": skipped (no livery folder)");
+    return PackageOutcome::kSkipped;
   }
   const auto pathOf = [&packageFolder](const platform::DirEntry& entry) {
     return packageFolder + "\\" + entry.name;
+  };
+  bool changed = false;
+  bool failed = false;
+  const auto note = [&changed, &failed](const char* action, const std::string& path,
+                                        const platform::Result& result) {
+    if (result.Ok()) {
+      changed = true;
+    } else {
+      failed = true;
+      Report::Failure(action, path, result);
+    }
   };
 
   // A killed run's temporary file goes, whatever the letter case of its name.
@@ -232,27 +252,29 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
         text::CompareNoCase(entry.name, "aircraft.cfg.kvbtmp") == 0)
       platform::RemoveTemporary(pathOf(entry));
 
-  // The panel folder is touched only when it is not as wanted already.
+  // The panel folder is touched only when it is not as wanted already. Hidden, a
+  // file that happens to be named "panel" is no panel folder and stays.
   const platform::DirEntry* panel = Find(entries, "panel");
   const bool panelFolderThere = panel && panel->isDirectory;
   if (hidden) {
-    if (panel) DeleteFolder(pathOf(*panel));
+    if (panelFolderThere) {
+      if (DeleteFolder(pathOf(*panel)))
+        changed = true;
+      else
+        failed = true;
+    }
   } else {
-    platform::Status folder = platform::Status::kOk;
-    int folderError = 0;
+    platform::Result folder;
     if (!panelFolderThere) {
       folder = platform::CreateFolder(panelFolder);
-      folderError = platform::LastError();
+      note("create", panelFolder, folder);
     }
     const std::string panelCfgPath =
         (panelFolderThere ? pathOf(*panel) : panelFolder) + "\\panel.cfg";
     if (!panelFolderThere || platform::FileSize(panelCfgPath) != 0) {
-      const platform::Status file = platform::CreateEmptyFile(panelCfgPath);
-      // A panel folder that is missing shows as a panel.cfg with no folder to go into.
-      if (file == platform::Status::kNotFound && folder != platform::Status::kOk)
-        Report::Failure("create", panelFolder, folder, folderError);
-      else if (file != platform::Status::kOk)
-        Report::Failure("write", panelCfgPath, file, platform::LastError());
+      const platform::Result file = platform::CreateEmptyFile(panelCfgPath);
+      // A panel folder that could not be made is reported once, as itself.
+      if (folder.Ok()) note("write", panelCfgPath, file);
     }
   }
 
@@ -295,15 +317,16 @@ bool KVBProcessor::ProcessAircraft(const std::string& packageFolder, LineWriter&
   static thread_local std::string bytes;
   if (!aircraftCfg.IsModified() || !aircraftCfg.Render(&bytes)) bytes = LineCopy(baseCfgPath);
   const platform::DirEntry* aircraft = Find(entries, "aircraft.cfg");
-  if (aircraft && aircraft->isFile && Holds(pathOf(*aircraft), aircraft->size, bytes)) return true;
-  // A new file takes the place of a link, of a name in other letter case, or of
-  // something that is no file at all, as it always did.
-  if (aircraft && (!aircraft->isFile || aircraft->isLink || aircraft->name != "aircraft.cfg"))
-    platform::DeleteFile(pathOf(*aircraft));
-  const platform::Status written = platform::ReplaceFile(aircraftCfgPath, bytes, false);
-  if (written != platform::Status::kOk)
-    Report::Failure("write", aircraftCfgPath, written, platform::LastError());
-  return true;
+  if (!aircraft || !aircraft->isFile || !Holds(pathOf(*aircraft), aircraft->size, bytes)) {
+    // A new file takes the place of a link, of a name in other letter case, or of
+    // something that is no file at all, as it always did.
+    if (aircraft && (!aircraft->isFile || aircraft->isLink || aircraft->name != "aircraft.cfg"))
+      platform::DeleteFile(pathOf(*aircraft));
+    note("write", aircraftCfgPath, platform::ReplaceFile(aircraftCfgPath, bytes, false));
+  }
+  return failed    ? PackageOutcome::kFailed
+         : changed ? PackageOutcome::kRewritten
+                   : PackageOutcome::kUpToDate;
 }
 
 bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
@@ -325,7 +348,7 @@ bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
 bool KVBProcessor::DeleteFolder(const std::string& folder) {
   // The plain removal first: it settles the common cases (no such folder, an
   // empty one, a link to a folder, of which only the link goes) in one call.
-  platform::Status removed = platform::RemoveFolder(folder);
+  platform::Result removed = platform::RemoveFolder(folder);
   if (removed != platform::Status::kFailed) return true;
   // A link stands for something elsewhere that is not ours to empty.
   if (platform::IsLink(folder)) return false;
@@ -345,16 +368,15 @@ bool KVBProcessor::DeleteFolder(const std::string& folder) {
       left = !DeleteFolder(path) || left;
       continue;
     }
-    const platform::Status status =
+    const platform::Result status =
         entry.isDirectory ? platform::RemoveFolder(path) : platform::DeleteFile(path);
     if (status == platform::Status::kReadOnly || status == platform::Status::kFailed) {
-      Report::Failure("delete", path, status, platform::LastError());
+      Report::Failure("delete", path, status);
       left = true;
     }
   }
   removed = platform::RemoveFolder(folder);
-  if (removed == platform::Status::kFailed && !left)
-    Report::Failure("delete", folder, removed, platform::LastError());
+  if (removed == platform::Status::kFailed && !left) Report::Failure("delete", folder, removed);
   return removed != platform::Status::kFailed;
 }
 
@@ -451,12 +473,8 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   database.Flush();
 }
 
-std::string KVBProcessor::UpdateSimConfig(int versionCode) {
-  // Without the user's folder the path starts at the root of the drive.
-  std::string path = GetSpecialFolderPath(kCsidlAppData);
-  path += versionCode == kFsxVersionCode ? "\\Microsoft\\FSX\\fsx.cfg"
-                                         : "\\Lockheed Martin\\Prepar3D\\Prepar3D.CFG";
-
+void KVBProcessor::UpdateSimConfig(int versionCode) {
+  const std::string path = SimConfigPath(versionCode);
   ConfigReader simConfig;
   simConfig.Open(path, true);
   // The file is the user's own: it must reach the disk before it replaces the old one.
@@ -478,19 +496,16 @@ std::string KVBProcessor::UpdateSimConfig(int versionCode) {
   }
   simConfig.Close();
 
-  std::string outcome = Report::Path(path) + ": ";
-  if (!added) return outcome + "library already listed as " + key;
-  outcome += "not changed: ";
-  if (simConfig.GetLoadStatus() == platform::Status::kNotFound) return outcome + "no such file";
-  if (!simConfig.IsLoaded() || !simConfig.HoldsWholeFile())
-    return outcome + "cannot read it: " + platform::ErrorText(simConfig.GetLoadError());
-  if (simConfig.IsUtf16()) return outcome + "UTF-16 text, which is never rewritten";
-  switch (simConfig.GetSaved()) {
-    case ConfigReader::Saved::kWritten:
-      return Report::Path(path) + ": library added as " + key;
-    case ConfigReader::Saved::kReadOnly:
-      return outcome + "read-only";
-    default:
-      return outcome + "cannot write it: " + platform::ErrorText(simConfig.GetSaveError());
+  const std::string simulator = versionCode == kFsxVersionCode ? "FSX: " : "Prepar3D: ";
+  if (!added) {
+    Report::Line(simulator + "library already listed in " + Report::Path(path) + " as " + key);
+  } else if (!simConfig.IsLoaded() || !simConfig.HoldsWholeFile()) {
+    Report::Failure("read", path, simConfig.GetLoad());
+  } else if (simConfig.IsUtf16()) {
+    Report::LeftAsItIs(path, "UTF-16 text, which the tool never rewrites");
+  } else if (simConfig.GetSaved() == ConfigReader::Saved::kWritten) {
+    Report::Line(simulator + "library added to " + Report::Path(path) + " as " + key);
+  } else {
+    Report::Failure("write", path, simConfig.GetSaveFailure());
   }
 }

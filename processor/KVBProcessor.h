@@ -18,8 +18,11 @@ class KVBProcessor {
   void ProcessSimulator(int versionCode, const std::string& simulatorFolder,
                         const std::string& clientFolder, bool hidden);
 
-  /// False when the package has no livery folder: it is left as it is.
-  bool ProcessAircraft(const std::string& packageFolder, LineWriter& database, bool hidden);
+  /// What became of a package, for the report's counts. kSkipped: no livery
+  /// folder, or the folder could not be listed; the package is left as it is.
+  enum class PackageOutcome { kRewritten, kUpToDate, kFailed, kSkipped };
+  PackageOutcome ProcessAircraft(const std::string& packageFolder, LineWriter& database,
+                                 bool hidden);
 
   /// Opens `aircraftCfg` on `aircraftCfgPath` with the document that a line by line
   /// copy of vorn.cfg (at `baseCfgPath`, "" when the package has none) would give;
@@ -36,7 +39,7 @@ class KVBProcessor {
                      LineWriter& database, double staticCgHeight, double staticPitch,
                      bool isAirplane, bool hidden);
 
-  /// Registers the library folder in the simulator's configuration file; returns
-  /// what became of the file, for the report.
-  std::string UpdateSimConfig(int versionCode);
+  /// Registers the library folder in the simulator's configuration file and
+  /// reports what became of the file.
+  void UpdateSimConfig(int versionCode);
 };

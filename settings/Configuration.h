@@ -25,8 +25,7 @@ class Configuration {
 
   const std::string& GetSettingsFilePath() const { return settings_file_path_; }
   /// Whether config\zaro.ini could be read, and the system's error when not.
-  platform::Status GetSettingsStatus() const { return settings_.GetLoadStatus(); }
-  int GetSettingsError() const { return settings_.GetLoadError(); }
+  const platform::Result& GetSettingsLoad() const { return settings_.GetLoad(); }
   const std::string& GetPilotFilePath() const { return pilot_file_path_; }
 
   /// Two hexadecimal digits per character, each XORed with the program's key.
