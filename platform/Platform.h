@@ -53,10 +53,10 @@ class File {
   /// (a FIFO, a device); a read-only file gives kReadOnly (even as root).
   Result Open(const std::string& path, Mode mode);
   bool IsOpen() const { return handle_ != kInvalid; }
-  /// Puts the bytes read in `count`; fewer than `size` only at the end of the file.
-  /// What a file opened for reading is shows as it is read, which spares a call
-  /// for every small file: a folder fails at once, and what fills a whole buffer
-  /// is read on only when it is a regular file (a device may never end).
+  /// Puts the bytes read in `count`. From a regular file, fewer than `size` only
+  /// at its end: a network file system may hand out less before it. A device or
+  /// a pipe gets one read, and fails when it fills the whole buffer, as it may
+  /// never end.
   Result Read(char* buffer, size_t size, size_t* count);
   /// Writes all bytes or fails.
   Result Write(const char* data, size_t size);
@@ -69,13 +69,21 @@ class File {
   friend class AtomicFile;  // writes its temporary file through a File
   static constexpr intptr_t kInvalid = -1;
   intptr_t handle_ = kInvalid;
-  bool regular_ = false;  // known to be a regular file
+  bool regular_ = false;
+  long long unread_ = -1;  // of a regular file as it was opened for reading; -1: unknown
 };
+
+/// Which file a replacement replaces. kTarget: the file the path names, a link
+/// followed and letter case resolved, as for the user's own files. kThisName: the
+/// entry of exactly the last name written, a link itself included (the file it
+/// points to stays as it is); another spelling of the name is left to
+/// RemoveOtherSpellings.
+enum class Placement { kTarget, kThisName };
 
 /// Writes a file anew through a temporary file beside it ("<target>.kvbtmp") that
 /// replaces the target in one step, so the target is always whole: old or new.
-/// A link to the target is followed: the file it points to is replaced. The new
-/// file keeps the old one's permission bits, and its owner where that is allowed.
+/// The new file keeps the old one's permission bits, and its owner where that is
+/// allowed.
 class AtomicFile {
  public:
   AtomicFile() = default;
@@ -85,7 +93,7 @@ class AtomicFile {
 
   /// Fails, touching nothing, when the target is read-only (kReadOnly) or is not
   /// a regular file (a folder, a FIFO, a device).
-  Result Begin(const std::string& path);
+  Result Begin(const std::string& path, Placement placement = Placement::kTarget);
   Result Write(const char* data, size_t size);
   /// Replaces the target; with `durable`, the data is on the disk first. On any
   /// failure the temporary file is removed and the target stays as it was.
@@ -101,7 +109,12 @@ class AtomicFile {
 
 /// Replaces the file at `path` with `bytes` through an AtomicFile; kReadOnly or
 /// kFailed when the file stays as it was.
-Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable);
+Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable,
+                   Placement placement = Placement::kTarget);
+
+/// Deletes the files and links beside `path` whose names differ from its last name
+/// only in letter case (possible on Linux only); a read-only file stays.
+void RemoveOtherSpellings(const std::string& path);
 
 /// Removes the temporary files that a killed run left beside `path`, whatever
 /// the letter case of their names.

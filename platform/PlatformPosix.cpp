@@ -286,7 +286,6 @@ Result File::Open(const std::string& path, Mode mode) {
     }
     if (fd < 0) return ErrnoFailure();
     handle_ = fd;
-    return Status::kOk;  // Read tells what it is
   } else {
     FileInfo info;
     native = Locate(path, &info);
@@ -305,11 +304,14 @@ Result File::Open(const std::string& path, Mode mode) {
     Close();
     return failure;
   }
-  if (!S_ISREG(opened.st_mode)) {
+  // A folder opens for reading on Linux, not on Windows; a FIFO or a device is
+  // read once (see Read).
+  if (S_ISDIR(opened.st_mode) || (mode != Mode::kRead && !S_ISREG(opened.st_mode))) {
     Close();
     return NotAFile();
   }
-  regular_ = true;
+  regular_ = S_ISREG(opened.st_mode);
+  unread_ = regular_ && mode == Mode::kRead ? opened.st_size : -1;
   return Status::kOk;
 }
 
@@ -317,19 +319,21 @@ Result File::Read(char* buffer, size_t size, size_t* count) {
   *count = 0;
   if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   const int fd = static_cast<int>(handle_);
-  ssize_t n;
-  while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
+  size_t total = 0;
+  while (total < size) {
+    const ssize_t n = ::read(fd, buffer + total, size - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ErrnoFailure();
+    if (n == 0) break;
+    total += static_cast<size_t>(n);
+    // A device or a pipe keeps its one read; a regular file is read on until it
+    // ends, and the size it had when opened spares the read that finds its end.
+    if (!regular_) break;
+    unread_ -= n;
+    if (unread_ <= 0) break;
   }
-  if (n < 0) return ErrnoFailure();
-  // A whole buffer may come from a device that never ends: only a regular file
-  // is read on.
-  if (!regular_ && size > 0 && static_cast<size_t>(n) == size) {
-    struct stat info;
-    if (fstat(fd, &info) != 0) return ErrnoFailure();
-    if (!S_ISREG(info.st_mode)) return NotAFile();
-    regular_ = true;
-  }
-  *count = static_cast<size_t>(n);
+  if (!regular_ && size > 0 && total == size) return NotAFile();  // may never end
+  *count = total;
   return Status::kOk;
 }
 
@@ -357,6 +361,7 @@ Result File::Close() {
   const int closed = ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
   regular_ = false;
+  unread_ = -1;
   // EINTR leaves the descriptor closed on Linux: nothing is lost by it.
   return closed == 0 || errno == EINTR ? Result() : ErrnoFailure();
 }
@@ -389,25 +394,36 @@ int CreateTemporary(const std::string& native, mode_t mode) {
 
 AtomicFile::~AtomicFile() { Abandon(); }
 
-Result AtomicFile::Begin(const std::string& path) {
+Result AtomicFile::Begin(const std::string& path, Placement placement) {
   Abandon();
   FileInfo info;
-  if (!LocateTarget(path, &targetNative_, &info)) return ErrnoFailure();
+  if (placement == Placement::kThisName) {
+    const size_t slash = path.find_last_of("\\/");
+    targetNative_ = slash == std::string::npos
+                        ? path
+                        : NativePath(path.substr(0, slash)) + "/" + path.substr(slash + 1);
+    info = Inspect(targetNative_);
+  } else if (!LocateTarget(path, &targetNative_, &info)) {
+    return ErrnoFailure();
+  }
+  // A link that is itself replaced may point anywhere, or nowhere.
+  const bool replacesLink = placement == Placement::kThisName && info.isLink;
   // Never replace what is not a regular file: a link to /dev/null would make a
   // run as root put a file in its place.
-  if (info.exists && !S_ISREG(info.status.st_mode)) return NotAFile();
+  if (info.exists && !replacesLink && !S_ISREG(info.status.st_mode)) return NotAFile();
   if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
   tempNative_ = targetNative_ + kTemporarySuffix;
   // The replacement keeps the old file's permissions and owner; a new file gets
   // what an ordinary creation would give it.
-  const mode_t mode = info.exists ? info.status.st_mode & 07777 : 0666;
+  const bool keep = info.exists && !replacesLink;
+  const mode_t mode = keep ? info.status.st_mode & 07777 : 0666;
   const int fd = CreateTemporary(tempNative_, mode & 0777);
   if (fd < 0) {
     const Result failure = ErrnoFailure();
     tempNative_.clear();
     return failure;
   }
-  if (info.exists) {
+  if (keep) {
     (void)!fchown(fd, info.status.st_uid, info.status.st_gid);
     if ((mode & ~CreationMask()) != mode) fchmod(fd, mode);
   }
@@ -469,6 +485,23 @@ void RemoveStaleTemporary(const std::string& path) {
 
 void RemoveTemporary(const std::string& temporaryPath) { RemoveNative(NativePath(temporaryPath)); }
 
+void RemoveOtherSpellings(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : NativePath(path.substr(0, slash));
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const struct dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate == name || text::CompareNoCase(candidate, name) != 0) continue;
+    const FileInfo info = Inspect(folder + "/" + candidate);
+    if (info.isLink || (!info.isDirectory && !info.readOnly))
+      ::unlink((folder + "/" + candidate).c_str());
+  }
+  closedir(dir);
+}
+
 // ---------------------------------------------------------------------------
 // Folders
 
@@ -489,7 +522,10 @@ Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     if (resolved != native) dir = opendir((native = resolved).c_str());
   }
   if (!dir) return ErrnoFailure();
-  while (const struct dirent* entry = readdir(dir)) {
+  // readdir ends a listing that fails part-way as it ends a whole one, but for errno.
+  for (errno = 0;; errno = 0) {
+    const struct dirent* entry = readdir(dir);
+    if (!entry) break;
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     if (!MatchesWildcard(wildcard, name)) continue;
@@ -506,6 +542,12 @@ Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
       found.isLink = info.isLink;
     }
     entries->push_back(std::move(found));
+  }
+  if (errno != 0) {
+    const Result failure = ErrnoFailure();
+    closedir(dir);
+    entries->clear();
+    return failure;
   }
   listedFolder.Keep(dir, native);
   std::sort(entries->begin(), entries->end(),

@@ -119,10 +119,17 @@ Result File::Open(const std::string& path, Mode mode) {
 Result File::Read(char* buffer, size_t size, size_t* count) {
   *count = 0;
   if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
-  const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-  DWORD done = 0;
-  if (!ReadFile(ToHandle(handle_), buffer, chunk, &done, nullptr)) return FailureOfLastError();
-  *count = done;
+  // A share on the network may hand out less than asked before the end.
+  size_t total = 0;
+  while (total < size) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - total, 1u << 30));
+    DWORD done = 0;
+    if (!ReadFile(ToHandle(handle_), buffer + total, chunk, &done, nullptr))
+      return FailureOfLastError();
+    if (done == 0) break;
+    total += done;
+  }
+  *count = total;
   return Status::kOk;
 }
 
@@ -157,9 +164,11 @@ Result File::Close() {
 
 AtomicFile::~AtomicFile() { Abandon(); }
 
-Result AtomicFile::Begin(const std::string& path) {
+Result AtomicFile::Begin(const std::string& path, Placement placement) {
   Abandon();
-  targetNative_ = FollowLink(path);
+  // Names ignore letter case here: one replacement over another spelling is the
+  // whole change. A link is replaced by the rename itself.
+  targetNative_ = placement == Placement::kThisName ? path : FollowLink(path);
   const DWORD attributes = Attributes(targetNative_);
   if (IsFolder(attributes)) return NotAFileFailure();
   if (IsReadOnlyFile(attributes)) return ReadOnlyFailure();
@@ -228,6 +237,9 @@ void RemoveTemporary(const std::string& temporaryPath) {
   }
 }
 
+// Names ignore letter case: there is no other spelling beside a name.
+void RemoveOtherSpellings(const std::string&) {}
+
 // The system finds the name in any letter case.
 void RemoveStaleTemporary(const std::string& path) {
   RemoveTemporary(FollowLink(path) + kTemporarySuffix);
@@ -259,7 +271,13 @@ Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries) {
     entry.size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entries->push_back(entry);
   } while (FindNextFileA(find, &data));
+  // The listing ends without more files, or part-way with an error.
+  const Result ended = GetLastError() == ERROR_NO_MORE_FILES ? Result() : FailureOfLastError();
   FindClose(find);
+  if (!ended.Ok()) {
+    entries->clear();
+    return ended;
+  }
   std::sort(entries->begin(), entries->end(),
             [](const DirEntry& a, const DirEntry& b) { return ListingLess(a.name, b.name); });
   return Status::kOk;

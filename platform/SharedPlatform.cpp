@@ -58,11 +58,12 @@ bool ListingLess(const std::string& a, const std::string& b) {
   return a < b;  // std::string compares bytes as unsigned char
 }
 
-Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable) {
+Result ReplaceFile(const std::string& path, const std::string& bytes, bool durable,
+                   Placement placement) {
   // In blocks, as a full disk may refuse any one of them.
   constexpr size_t kBlock = 64 * 1024;
   AtomicFile file;
-  const Result begun = file.Begin(path);
+  const Result begun = file.Begin(path, placement);
   if (!begun.Ok()) return begun;
   for (size_t at = 0; at < bytes.size(); at += kBlock) {
     const Result written = file.Write(bytes.data() + at, std::min(kBlock, bytes.size() - at));

@@ -317,13 +317,25 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
   static thread_local std::string bytes;
   if (!aircraftCfg.IsModified() || !aircraftCfg.Render(&bytes)) bytes = LineCopy(baseCfgPath);
   const platform::DirEntry* aircraft = Find(entries, "aircraft.cfg");
+  bool exactNameThere = aircraft && aircraft->name == "aircraft.cfg";
   if (!aircraft || !aircraft->isFile || !Holds(pathOf(*aircraft), aircraft->size, bytes)) {
-    // A new file takes the place of a link, of a name in other letter case, or of
-    // something that is no file at all, as it always did.
-    if (aircraft && (!aircraft->isFile || aircraft->isLink || aircraft->name != "aircraft.cfg"))
+    // The new file takes the place of a link (whose target stays), of a name in
+    // other letter case, or of a pipe or a device, in one step: old or new is
+    // always there. Only a pipe or a device, which hold nothing, goes first.
+    if (aircraft && !aircraft->isFile && !aircraft->isDirectory && !aircraft->isLink)
       platform::DeleteFile(pathOf(*aircraft));
-    note("write", aircraftCfgPath, platform::ReplaceFile(aircraftCfgPath, bytes, false));
+    const platform::Result written =
+        platform::ReplaceFile(aircraftCfgPath, bytes, false, platform::Placement::kThisName);
+    note("write", aircraftCfgPath, written);
+    exactNameThere = exactNameThere || written.Ok();
   }
+  // Beside aircraft.cfg, another spelling of it would be a second, stale copy.
+  if (exactNameThere &&
+      std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& entry) {
+        return !entry.isDirectory && entry.name != "aircraft.cfg" &&
+               text::CompareNoCase(entry.name, "aircraft.cfg") == 0;
+      }))
+    platform::RemoveOtherSpellings(aircraftCfgPath);
   return failed    ? PackageOutcome::kFailed
          : changed ? PackageOutcome::kRewritten
                    : PackageOutcome::kUpToDate;
