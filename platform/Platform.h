@@ -50,6 +50,10 @@ class File {
   /// for every small file: a folder fails at once, and what fills a whole buffer
   /// is read on only when it is a regular file (a device may never end).
   long long Read(char* buffer, size_t size);
+  /// Reads from `offset` until `size` bytes are in or the file ends; bytes read, -1 on
+  /// an error (anything but a regular file is one). Where Read goes on afterwards is
+  /// not defined: use one or the other on a file.
+  long long ReadAt(long long offset, char* buffer, size_t size);
   /// Writes all bytes or fails.
   bool Write(const char* data, size_t size);
   /// Asks the system to put the content on the disk (fsync, FlushFileBuffers).

@@ -344,6 +344,38 @@ long long File::Read(char* buffer, size_t size) {
   return n;
 }
 
+long long File::ReadAt(long long offset, char* buffer, size_t size) {
+  if (!IsOpen()) return -1;
+  const int fd = static_cast<int>(handle_);
+  // A device could read without end, and a folder or a FIFO fails with a stranger reason.
+  if (!regular_) {
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+      ErrnoFailure();
+      return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      FileInfo what;
+      what.isDirectory = S_ISDIR(info.st_mode);
+      NotAFile(what);
+      return -1;
+    }
+    regular_ = true;
+  }
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, buffer + done, size - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ErrnoFailure();
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<long long>(done);
+}
+
 bool File::Write(const char* data, size_t size) {
   if (!IsOpen()) return false;
   while (size > 0) {

@@ -127,6 +127,27 @@ long long File::Read(char* buffer, size_t size) {
   return done;
 }
 
+long long File::ReadAt(long long offset, char* buffer, size_t size) {
+  if (!IsOpen()) return -1;
+  size_t done = 0;
+  while (done < size) {
+    const unsigned long long at = static_cast<unsigned long long>(offset) + done;
+    OVERLAPPED position = {};
+    position.Offset = static_cast<DWORD>(at);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(handle_), buffer + done, chunk, &got, &position)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      FailureOfLastError();
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<long long>(done);
+}
+
 bool File::Write(const char* data, size_t size) {
   if (!IsOpen()) return false;
   while (size > 0) {
