@@ -58,6 +58,10 @@ class File {
   /// a pipe gets one read, and fails when it fills the whole buffer, as it may
   /// never end.
   Result Read(char* buffer, size_t size, size_t* count);
+  /// Reads from `offset` until `size` bytes are in or the file ends, and puts the
+  /// bytes read in `count`; anything but a regular file fails. Where Read goes on
+  /// afterwards is not defined: use one or the other on a file.
+  Result ReadAt(long long offset, char* buffer, size_t size, size_t* count);
   /// Writes all bytes or fails.
   Result Write(const char* data, size_t size);
   /// Asks the system to put the content on the disk (fsync, FlushFileBuffers).

@@ -337,6 +337,24 @@ Result File::Read(char* buffer, size_t size, size_t* count) {
   return Status::kOk;
 }
 
+Result File::ReadAt(long long offset, char* buffer, size_t size, size_t* count) {
+  *count = 0;
+  if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
+  // A device could read without end.
+  if (!regular_) return NotAFile();
+  const int fd = static_cast<int>(handle_);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, buffer + done, size - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ErrnoFailure();
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  *count = done;
+  return Status::kOk;
+}
+
 Result File::Write(const char* data, size_t size) {
   if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   while (size > 0) {

@@ -133,6 +133,28 @@ Result File::Read(char* buffer, size_t size, size_t* count) {
   return Status::kOk;
 }
 
+Result File::ReadAt(long long offset, char* buffer, size_t size, size_t* count) {
+  *count = 0;
+  if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
+  size_t done = 0;
+  while (done < size) {
+    const unsigned long long at = static_cast<unsigned long long>(offset) + done;
+    OVERLAPPED position = {};
+    position.Offset = static_cast<DWORD>(at);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(handle_), buffer + done, chunk, &got, &position)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return FailureOfLastError();
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  *count = done;
+  return Status::kOk;
+}
+
 Result File::Write(const char* data, size_t size) {
   if (!IsOpen()) return internal::Fail(Status::kFailed, ERROR_INVALID_HANDLE);
   while (size > 0) {

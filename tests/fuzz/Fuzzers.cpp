@@ -4,12 +4,15 @@
 // same, but for what the grammar drops on purpose; UTF-16 is never written.
 // PackageFuzzer: any package goes through the package step, which touches nothing
 // outside the package and the database and leaves an aircraft.cfg that loads.
+// ExeVersionFuzzer: any bytes give a version or a reason, the same from a file as from
+// memory.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
 
 #include "config/ConfigReader.h"
 #include "config/LineWriter.h"
+#include "processor/ExeVersion.h"
 #include "processor/KVBProcessor.h"
 #include "support/Support.h"
 
@@ -84,12 +87,26 @@ static void Package(FuzzedDataProvider& input) {
   Check(aircraft.IsLoaded());
 }
 
+static void Exe(FuzzedDataProvider& input) {
+  const std::string file = scratch + "/fuzz.exe", bytes = input.ConsumeRemainingBytesAsString();
+  WriteBytes(file, bytes);
+  ExeVersion::Version memory, disk;
+  std::string whyMemory, whyDisk;
+  const bool known = ExeVersion::ReadBytes(bytes, &memory, &whyMemory);
+  Check(known == ExeVersion::Read(file, &disk, &whyDisk));
+  Check(known ? memory.Text() == disk.Text() && memory.revision == disk.revision
+              : whyMemory == whyDisk && !whyMemory.empty());
+}
+
 static void (*target)(FuzzedDataProvider&) = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
   const std::string name = fs::path((*argv)[0]).filename().string();
-  Check(name == "IniFuzzer" || name == "PackageFuzzer");
-  target = name == "IniFuzzer" ? Ini : Package;
+  target = name == "IniFuzzer"          ? Ini
+           : name == "PackageFuzzer"    ? Package
+           : name == "ExeVersionFuzzer" ? Exe
+                                        : nullptr;
+  Check(target != nullptr);
   const char* parent = std::getenv("KVB_FUZZ_SCRATCH");
   scratch = ((parent ? fs::path(parent) : fs::temp_directory_path()) / name).string();
   fs::create_directories(scratch);

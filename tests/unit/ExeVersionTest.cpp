@@ -1,0 +1,40 @@
+// The version reader, by the table in tests/data/exe/cases.txt.
+#include "diag/Report.h"
+#include "processor/ExeVersion.h"
+#include "support/Support.h"
+
+namespace {
+
+// Each row: a fixture, the patches made to it in memory ("" reads the file) and the
+// version as "a.b.c.d" or the reason, with '*' for the fixture's path. A reason that
+// ends in ':' is compared only that far: the system words the rest.
+TEST(ExeVersionTest, EveryCaseGivesItsVersionOrReason) {
+  const std::string folder = KVB_TEST_DATA_DIR "/data/exe/";
+  std::istringstream table(ReadBytes(folder + "cases.txt"));
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const size_t bar = line.find('|'), last = line.rfind('|');
+    const std::string path = folder + line.substr(0, bar);
+    const std::string expected = ReplaceAll(line.substr(last + 1), "*", Report::Path(path));
+    std::istringstream patches(line.substr(bar + 1, last - bar - 1));
+    std::string image = ReadBytes(path), patch, why;
+    bool patched = false;
+    while (patches >> patch) {  // "OFFSET=BYTES", or "OFFSET=" to end the image there
+      const size_t at = std::stoul(patch, nullptr, 16);
+      const std::string bytes = Unescape(patch.substr(patch.find('=') + 1));
+      bytes.empty() ? image.resize(at) : (void)image.replace(at, bytes.size(), bytes);
+      patched = true;
+    }
+    ExeVersion::Version v;
+    const bool known =
+        patched ? ExeVersion::ReadBytes(image, &v, &why) : ExeVersion::Read(path, &v, &why);
+    std::string actual = known ? v.Text() + "." + std::to_string(v.revision) : why;
+    if (expected.back() == ':') actual.resize(std::min(actual.size(), expected.size()));
+    EXPECT_EQ(actual, expected) << line;
+    ++rows;
+  }
+  EXPECT_GE(rows, 65);
+}
+
+}  // namespace
