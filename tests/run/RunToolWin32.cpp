@@ -13,13 +13,18 @@ namespace {
 // What the tool reads and writes in the roaming folder; nothing else there is touched.
 const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Lockheed Martin"};
 
-// Replaces the tool's folders in `to` by those in `from`, read-only files and all.
+// Replaces the tool's folders in `to` by those in `from`, read-only files, times and all:
+// the times tell what a run rewrote.
 void CopyToolFolders(const fs::path& from, const fs::path& to) {
   for (const char* folder : kToolFolders) {
     RemoveAll((to / folder).string());
     if (!fs::exists(from / folder)) continue;
     fs::create_directories((to / folder).parent_path());
     fs::copy(from / folder, to / folder, fs::copy_options::recursive);
+    for (const auto& entry : fs::recursive_directory_iterator(from / folder))
+      if (entry.is_regular_file())
+        fs::last_write_time(to / folder / entry.path().lexically_relative(from / folder),
+                            entry.last_write_time());
   }
 }
 
@@ -63,9 +68,12 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
                         Quote(fs::absolute(KVBCONFIG_PATH).make_preferred().string());
   for (const std::string& argument : arguments) command += " " + Quote(argument);
   command += " <NUL >" + Quote(output) + " 2>" + Quote(errors);
+  // In the report, the roaming folder stands for the run's APPDATA folder, as above.
+  std::string folder = appData == environment.end() ? "" : appData->second;
+  folder.erase(folder.find_last_not_of("/\\") + 1);
   // The interpreter drops the outermost quotes of a command that holds several.
   RunResult result{std::system(Quote(command).c_str()), AsLinuxConsole(ReadBytes(output)),
-                   ReadBytes(errors)};
+                   ReplaceAll(AsLinuxConsole(ReadBytes(errors)), roaming.string(), folder)};
   std::error_code error;
   fs::remove(output, error);
   fs::remove(errors, error);

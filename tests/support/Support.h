@@ -47,8 +47,9 @@ struct RunResult {
   std::string console, errors;
 };
 /// Runs the built kvbconfig in `workFolder` with only `environment`, no input, output
-/// captured (the Windows build's console as on Linux). On Linux, KVB_AS_USER=n runs it
-/// as the user n, and KVB_FILE_SIZE=n lets no file grow past n bytes, like a full disk.
+/// captured (the Windows build's line ends as on Linux, its roaming folder as APPDATA). On
+/// Linux, KVB_AS_USER=n runs it as the user n, and KVB_FILE_SIZE=n lets no file grow past n
+/// bytes, like a full disk.
 RunResult RunTool(const std::string& workFolder, const std::vector<std::string>& arguments,
                   std::map<std::string, std::string> environment);
 /// Makes what a setup line `words` asks for at `path`, as only the Linux build's tests
