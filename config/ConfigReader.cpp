@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "config/IniLine.h"
 #include "config/LineReader.h"
 #include "diag/CThreadLock.h"
 #include "platform/Platform.h"
@@ -11,14 +12,6 @@
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Narrows [*begin, *end) of `line` to its text without blanks at either end.
-inline void Trim(std::string_view line, size_t* begin, size_t* end) {
-  while (*end > *begin && IsBlank(line[*end - 1])) --*end;
-  while (*begin < *end && IsBlank(line[*begin])) ++*begin;
-}
 
 }  // namespace
 
@@ -75,44 +68,20 @@ void ConfigReader::Parse(LineReader& reader, const LineSeen* seen) {
   std::string_view line;
   while (reader.ReadLine(&line)) {
     if (seen) (*seen)(line);
-    size_t begin = 0;
-    size_t end = line.size();
+    const IniLine read = IniLine::Classify(line, firstLine);
     if (firstLine) {
       firstLine = false;
-      if (line.compare(0, 3, kUtf8Bom) == 0) {
-        utf8Bom_ = true;
-        begin = 3;
-      } else if (line.size() >= 2 && ((line[0] == '\xFF' && line[1] == '\xFE') ||
-                                      (line[0] == '\xFE' && line[1] == '\xFF'))) {
-        utf16Bom_ = true;
-      }
+      utf8Bom_ = read.mark == IniLine::Mark::kUtf8;
+      utf16Bom_ = read.mark == IniLine::Mark::kUtf16;
     }
-    Trim(line, &begin, &end);
-    if (end - begin < 3) continue;
-    const char first = line[begin];
-    if (first == ';' || first == '#') continue;
-    if (first == '/' && line[begin + 1] == '/') continue;
-
-    if (first == '[') {
-      current = &SectionNamed(line.substr(begin + 1, end - begin - 2));
-      continue;
+    if (read.kind == IniLine::Kind::kHeader) {
+      current = &SectionNamed(read.name);
+    } else if (read.kind == IniLine::Kind::kKey) {
+      // Keys before the first header live in the section named "", which no header
+      // can name, and are written back first.
+      if (current == nullptr) current = &SectionNamed(std::string_view());
+      Store(current, read.name, read.value);
     }
-
-    std::string_view key = line.substr(begin, end - begin);
-    std::string_view value;
-    const size_t equals = key.find('=');
-    if (equals != std::string_view::npos) {
-      size_t keyBegin = begin, keyEnd = begin + equals;
-      size_t valueBegin = keyEnd + 1, valueEnd = end;
-      Trim(line, &keyBegin, &keyEnd);
-      Trim(line, &valueBegin, &valueEnd);
-      key = line.substr(keyBegin, keyEnd - keyBegin);
-      value = line.substr(valueBegin, valueEnd - valueBegin);
-    }
-    // Keys before the first header live in the section named "", which no header
-    // can name, and are written back first.
-    if (current == nullptr) current = &SectionNamed(std::string_view());
-    Store(current, key, value);
   }
 
   loaded_ = true;
