@@ -7,12 +7,11 @@
 #include "diag/Report.h"
 #include "platform/Platform.h"
 #include "processor/KVBProcessor.h"
+#include "processor/Simulator.h"
 #include "settings/Configuration.h"
 
 namespace {
 
-constexpr int kFsxCode = 10;
-constexpr int kPrepar3dCode = 11;
 constexpr const char* kNotice = "Copyright (C) VORN network. All rights reserved.";
 
 bool IsHelp(const char* argument) {
@@ -110,21 +109,16 @@ int RunKvbConfig(int argc, char* argv[]) {
 
   Configuration* configuration = Configuration::GetInstance();
   ReportSettings(*configuration);
-  const std::string& fsxPath = configuration->GetFsxPath();
-  const std::string& prepar3dPath = configuration->GetPrepar3dPath();
   const std::string& installPath = configuration->GetInstallPath();
 
   // FSX always first; each pass gets a worker of its own. A simulator whose
   // folder is not set is not touched at all.
-  if (!fsxPath.empty()) {
-    platform::WriteConsoleLine("Updating FSX (" + fsxPath + ") ...");
+  for (const Simulator& simulator : Simulator::kAll) {
+    const std::string& folder = (configuration->*simulator.folder)();
+    if (folder.empty()) continue;
+    platform::WriteConsoleLine(std::string("Updating ") + simulator.name + " (" + folder + ") ...");
     KVBProcessor processor;
-    processor.ProcessSimulator(kFsxCode, fsxPath, installPath, hidden);
-  }
-  if (!prepar3dPath.empty()) {
-    platform::WriteConsoleLine("Updating Prepar3D (" + prepar3dPath + ") ...");
-    KVBProcessor processor;
-    processor.ProcessSimulator(kPrepar3dCode, prepar3dPath, installPath, hidden);
+    processor.ProcessSimulator(simulator.code, folder, installPath, hidden);
   }
 
   Configuration::Release();

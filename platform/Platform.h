@@ -120,6 +120,10 @@ Result ReplaceFile(const std::string& path, const std::string& bytes, bool durab
 /// only in letter case (possible on Linux only); a read-only file stays.
 void RemoveOtherSpellings(const std::string& path);
 
+/// The whole content of the regular file at `path`, for a file that is edited
+/// byte for byte; a device fails as not a file, as it may never end.
+Result ReadWholeFile(const std::string& path, std::string* bytes);
+
 /// Removes the temporary files that a killed run left beside `path`, whatever
 /// the letter case of their names.
 void RemoveStaleTemporary(const std::string& path);

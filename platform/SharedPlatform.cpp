@@ -72,6 +72,21 @@ Result ReplaceFile(const std::string& path, const std::string& bytes, bool durab
   return file.Commit(durable);
 }
 
+Result ReadWholeFile(const std::string& path, std::string* bytes) {
+  constexpr size_t kBlock = 64 * 1024;
+  bytes->clear();
+  File file;
+  Result result = file.Open(path, File::Mode::kRead);
+  for (size_t count = kBlock; result.Ok() && count == kBlock;) {
+    const size_t at = bytes->size();
+    bytes->resize(at + kBlock);
+    result = file.Read(&(*bytes)[at], kBlock, &count);
+    bytes->resize(at + count);
+  }
+  if (!result.Ok()) bytes->clear();
+  return result;
+}
+
 Result AtomicFile::Write(const char* data, size_t size) {
   if (tempNative_.empty()) return Result(Status::kFailed, internal::kNotAFile);
   if (failure_.Ok()) failure_ = file_.Write(data, size);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "diag/Report.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -209,9 +208,7 @@ class FileImage : public ExeVersion::Source {
     failure_ = file_.ReadAt(offset, buffer, size, &count);
     return failure_.Ok() ? static_cast<long long>(count) : -1;
   }
-  std::string Failure() const override {
-    return "cannot read " + Report::Path(path_) + ": " + failure_.Reason();
-  }
+  std::string Failure() const override { return failure_.Reason(); }
 
  private:
   const std::string path_;
@@ -229,8 +226,7 @@ bool ExeVersion::Read(const std::string& path, Version* version, std::string* wh
   FileImage image(path);
   const platform::Result opened = image.Open();
   if (opened.Ok()) return Read(image, version, whyUnknown);
-  *whyUnknown =
-      opened == platform::Status::kNotFound ? Report::Path(path) + " not found" : image.Failure();
+  *whyUnknown = opened == platform::Status::kNotFound ? "not found" : image.Failure();
   return false;
 }
 

@@ -32,9 +32,9 @@ class ExeVersion {
   };
 
   /// The version of the program at `path`, formed as the tool forms paths. False when
-  /// it is unknown, with the reason in `whyUnknown`: "<path> not found", "cannot read
-  /// <path>: <the system's reason>", "not a Windows program", "no version resource" or
-  /// "damaged: <what>".
+  /// it is unknown, with the reason in `whyUnknown`: "not found", "not a file", the
+  /// system's reason why it cannot be read, "not a Windows program", "no version
+  /// resource" or "damaged: <what>".
   static bool Read(const std::string& path, Version* version, std::string* whyUnknown);
   static bool Read(Source& image, Version* version, std::string* whyUnknown);
   /// The same for an image held in memory.

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "config/ConfigReader.h"
+#include "config/KeyLineEdit.h"
 #include "config/LineReader.h"
 #include "config/LineWriter.h"
 #include "diag/Report.h"
 #include "platform/Platform.h"
+#include "processor/ExeVersion.h"
+#include "processor/Simulator.h"
 #include "settings/FileNames.h"
 #include "settings/SpecialFolder.h"
 #include "text/Text.h"
@@ -36,7 +39,6 @@ const std::string kVorn = "vorn";
 const std::string kFltsim = "fltsim";
 const std::string kEmpty;
 
-constexpr int kFsxVersionCode = 10;
 constexpr size_t kCompareBlock = 256 * 1024;
 
 // Case-insensitive search for a needle that is already in lower case and starts
@@ -112,14 +114,6 @@ class NumberText {
   std::string text_;
 };
 
-// The simulator's configuration file, where the library is registered. Without
-// the user's folder the path starts at the root of the drive.
-std::string SimConfigPath(int versionCode) {
-  return GetSpecialFolderPath(kCsidlAppData) + (versionCode == kFsxVersionCode
-                                                    ? "\\Microsoft\\FSX\\fsx.cfg"
-                                                    : "\\Lockheed Martin\\Prepar3D\\Prepar3D.CFG");
-}
-
 // "1 livery", "2 liveries": a count for the report.
 std::string Count(long long count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -139,14 +133,14 @@ void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
 
 void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulatorFolder,
                                     const std::string& clientFolder, bool hidden) {
-  const bool fsx = versionCode == kFsxVersionCode;
-  const std::string simulator = fsx ? "FSX" : "Prepar3D";
+  const Simulator& described = Simulator::WithCode(versionCode);
+  const std::string simulator = described.name;
   if (simulatorFolder.empty() || clientFolder.empty()) {
     platform::WriteConsoleLine(
         "The configuration files of Zaro do not contain a valid path to FS and/or Zaro.");
-    const char* setting = !simulatorFolder.empty() ? "client folder (Path"
-                          : fsx                    ? "FSX folder (fsx_path"
-                                                   : "Prepar3D folder (prepar3d_path";
+    const std::string setting = !simulatorFolder.empty()
+                                    ? std::string("client folder (Path")
+                                    : simulator + " folder (" + described.settingsKey;
     Report::Line(simulator + " not updated: the settings name no " + setting + " under [INSTALL])");
     platform::Pause();
     return;
@@ -205,9 +199,10 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
   else
     Report::Failure("write", databasePath, database.Failure());
   if (entries.empty())
-    Report::LeftAsItIs(SimConfigPath(versionCode), "no library to register");
+    Report::Line(simulator + ": nothing registered, as " + Report::Path(libraryFolder) +
+                 " holds no package");
   else
-    UpdateSimConfig(versionCode);
+    UpdateSimConfig(versionCode, simulatorFolder);
 }
 
 KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& packageFolder,
@@ -485,39 +480,71 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   database.Flush();
 }
 
-void KVBProcessor::UpdateSimConfig(int versionCode) {
-  const std::string path = SimConfigPath(versionCode);
+void KVBProcessor::UpdateSimConfig(int versionCode, const std::string& simulatorFolder) {
+  const Simulator& simulator = Simulator::WithCode(versionCode);
+  const std::string executable = simulatorFolder + "\\" + simulator.executable;
+  ExeVersion::Version version;
+  std::string whyUnknown;
+  const bool known = ExeVersion::Read(executable, &version, &whyUnknown);
+  if (known)
+    Report::Line(Report::Path(executable) + ": " + simulator.name + " " + version.Text());
+  else
+    Report::Line(Report::Path(executable) + ": version unknown (" + whyUnknown + ")");
+
+  const Simulator::Registration where = simulator.Where(known ? &version : nullptr);
+  using Kind = Simulator::Registration::Kind;
+  if (where.kind == Kind::kByHand) {
+    Report::Line(std::string(simulator.name) +
+                 ": the library is not registered: this version takes it only from " + where.file +
+                 ", which needs administrator rights; as administrator, add there a section "
+                 "[Entry.N], N the next free number, with Title=VORN KVB, Path=" +
+                 LibraryFolderName + ", Required=False and Active=True");
+    return;
+  }
+  const std::string appData = GetSpecialFolderPath(kCsidlAppData) + "\\";
+  std::string path = appData + where.file;
+  if (!where.preferred.empty() && platform::PathExists(appData + where.preferred))
+    path = appData + where.preferred;
+  AddLibraryKey(simulator.name, path);
+}
+
+void KVBProcessor::AddLibraryKey(const char* simulator, const std::string& path) {
+  // A killed run's temporary file goes even when nothing is to be written.
+  platform::RemoveStaleTemporary(path);
+  // The file is the user's own: read whole, it is changed by one line only.
+  std::string bytes;
+  const platform::Result read = platform::ReadWholeFile(path, &bytes);
+  if (!read.Ok()) {
+    Report::Failure("read", path, read);
+    return;
+  }
+  LineReader lines;
+  lines.OpenBytes(bytes);
   ConfigReader simConfig;
-  simConfig.Open(path, true);
-  // The file is the user's own: it must reach the disk before it replaces the old one.
-  simConfig.SetDurable(true);
+  simConfig.OpenFrom(path, lines, [](std::string_view) {});
 
   static const std::string kMain = "Main";
   const std::string libraryFolder = LibraryFolderName;
   std::string key;
-  bool added = false;
   for (int slot = 0;; ++slot) {
     key = "SimObjectPaths." + std::to_string(slot);
     const std::string value = simConfig.GetString(kMain, key, kEmpty);
-    if (value.empty()) {
-      simConfig.SetString(kMain, key, libraryFolder);
-      added = true;
-      break;
+    if (value == libraryFolder) {
+      Report::Line(std::string(simulator) + ": library already listed in " + Report::Path(path) +
+                   " as " + key);
+      return;
     }
-    if (value == libraryFolder) break;
+    if (value.empty()) break;
   }
-  simConfig.Close();
-
-  const std::string simulator = versionCode == kFsxVersionCode ? "FSX: " : "Prepar3D: ";
-  if (!added) {
-    Report::Line(simulator + "library already listed in " + Report::Path(path) + " as " + key);
-  } else if (!simConfig.IsLoaded() || !simConfig.HoldsWholeFile()) {
-    Report::Failure("read", path, simConfig.GetLoad());
-  } else if (simConfig.IsUtf16()) {
+  std::string edited;
+  if (!KeyLineEdit::Apply(bytes, key, libraryFolder, &edited)) {
     Report::LeftAsItIs(path, "UTF-16 text, which the tool never rewrites");
-  } else if (simConfig.GetSaved() == ConfigReader::Saved::kWritten) {
-    Report::Line(simulator + "library added to " + Report::Path(path) + " as " + key);
-  } else {
-    Report::Failure("write", path, simConfig.GetSaveFailure());
+    return;
   }
+  const platform::Result written = platform::ReplaceFile(path, edited, true);
+  if (written.Ok())
+    Report::Line(std::string(simulator) + ": library added to " + Report::Path(path) + " as " +
+                 key);
+  else
+    Report::Failure("write", path, written);
 }

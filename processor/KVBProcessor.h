@@ -39,7 +39,11 @@ class KVBProcessor {
                      LineWriter& database, double staticCgHeight, double staticPitch,
                      bool isAirplane, bool hidden);
 
-  /// Registers the library folder in the simulator's configuration file and
-  /// reports what became of the file.
-  void UpdateSimConfig(int versionCode);
+  /// Registers the library folder where the simulator's version, read from its
+  /// executable in `simulatorFolder`, looks for it, and reports what was done.
+  void UpdateSimConfig(int versionCode, const std::string& simulatorFolder);
+
+  /// Adds the library's SimObjectPaths key to the configuration file at `path`,
+  /// changing nothing else of it, unless the library is listed there already.
+  void AddLibraryKey(const char* simulator, const std::string& path);
 };
