@@ -44,7 +44,10 @@ void PrintHelp() {
       "For FSX, then Prepar3D, when the settings name its folder, kvbconfig rewrites\n"
       "  <simulator>\\SimObjects\\VORN_KVB\\VORN_*\\aircraft.cfg and the package's panel folder,\n"
       "  <client>\\data\\kvb.dat, the client's traffic database,\n"
-      "  fsx.cfg or Prepar3D.CFG in <application data>, when the library is not listed yet.\n"
+      "and registers the library where the simulator's version, read from fsx.exe or\n"
+      "Prepar3D.exe, looks for it: one SimObjectPaths line added to that version's own\n"
+      "fsx.cfg, fsx_se.cfg or Prepar3D.cfg in <application data>, every other byte kept,\n"
+      "or for Prepar3D 3.3 and later an add-on package in Documents.\n"
       "\n"
       "Standard output lists the liveries; standard error reports what was done and what\n"
       "could not be done. The exit status is always 0.";
