@@ -96,7 +96,11 @@ Result File::Open(const std::string& path, Mode mode) {
     handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  if (handle == INVALID_HANDLE_VALUE) return FailureOfLastError();
+  if (handle == INVALID_HANDLE_VALUE) {
+    const Result failure = FailureOfLastError();
+    // A folder refuses to open as "access denied": say what it is instead.
+    return IsFolder(Attributes(path)) ? NotAFileFailure() : failure;
+  }
   // Emptied or positioned through the handle: OPEN_ALWAYS keeps the file's own
   // attributes, where CREATE_ALWAYS refuses a hidden file.
   bool positioned = true;

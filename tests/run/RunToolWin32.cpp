@@ -11,7 +11,7 @@ bool MakeSpecial(const std::vector<std::string>&, const fs::path&) { return fals
 namespace {
 
 // What the tool reads and writes in the roaming folder; nothing else there is touched.
-const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Lockheed Martin"};
+const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Microsoft/FSX-SE", "Lockheed Martin"};
 
 // Replaces the tool's folders in `to` by those in `from`, read-only files, times and all:
 // the times tell what a run rewrote.

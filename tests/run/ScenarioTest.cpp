@@ -88,15 +88,29 @@ std::string Alike(const std::string& errors) {
 }
 
 // Windows ignores letter case in names, and a file replaced over another spelling
-// of its name may keep the old one: that build compares names without case.
+// of its name may keep the old one: that build compares names without case, and
+// the listings (each run's, after its "$ " line) in the order that then gives.
 std::map<std::string, std::string> CaselessNames(const std::map<std::string, std::string>& files) {
   const auto lower = [](std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
   };
   std::map<std::string, std::string> folded;
-  for (const auto& [name, content] : files)
-    folded[lower(name)] = name == "tree.txt" || name == "rewritten.txt" ? lower(content) : content;
+  for (const auto& [name, content] : files) {
+    if (name != "tree.txt" && name != "rewritten.txt") {
+      folded[lower(name)] = content;
+      continue;
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(lower(content));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (auto block = lines.begin(); block != lines.end();) {
+      const auto next = std::find_if(block + 1, lines.end(), [](auto& l) { return l[0] == '$'; });
+      std::sort(block + ((*block)[0] == '$'), next);
+      block = next;
+    }
+    for (const std::string& line : lines) folded[name] += line + "\n";
+  }
   return folded;
 }
 
