@@ -1,0 +1,195 @@
+#include "processor/AddOnPackage.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diag/Report.h"
+#include "platform/Platform.h"
+#include "text/Text.h"
+
+namespace {
+
+using platform::Status;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// What ".." never climbs above: a drive with the separators after it, a UNC
+// share ("\\server\share\"), or the separators that begin the path.
+size_t RootSize(const std::string& path) {
+  const size_t size = path.size();
+  size_t at = 0;
+  if (size >= 2 && path[1] == ':' && text::LowerByte(path[0]) >= 'a' &&
+      text::LowerByte(path[0]) <= 'z') {
+    at = 2;
+  } else if (size >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    at = 2;
+    for (int part = 0; part < 2; ++part) {  // the server, then the share
+      while (at < size && !IsSeparator(path[at])) ++at;
+      while (at < size && IsSeparator(path[at])) ++at;
+    }
+    return at;
+  }
+  while (at < size && IsSeparator(path[at])) ++at;
+  return at;
+}
+
+// "." and ".." taken away by text, as Windows does before it looks at the disk.
+// Each name keeps the separators that follow it, so doubled ones stay; a
+// relative path keeps its leading "..".
+std::string ResolveDots(const std::string& path) {
+  const size_t root = RootSize(path);
+  std::vector<std::pair<size_t, size_t>> kept;  // a name and its separators
+  auto isDotDot = [&path](std::pair<size_t, size_t> part) {
+    return path.compare(part.first, 2, "..") == 0 &&
+           (part.first + 2 == path.size() || IsSeparator(path[part.first + 2]));
+  };
+  bool dots = false;
+  for (size_t at = root; at < path.size();) {
+    size_t nameEnd = at;
+    while (nameEnd < path.size() && !IsSeparator(path[nameEnd])) ++nameEnd;
+    size_t end = nameEnd;
+    while (end < path.size() && IsSeparator(path[end])) ++end;
+    const std::string_view name(path.data() + at, nameEnd - at);
+    if (name == "." || name == "..") {
+      dots = true;
+      if (name == "..") {
+        if (!kept.empty() && !isDotDot(kept.back()))
+          kept.pop_back();
+        else if (root == 0)
+          kept.emplace_back(at, end);
+      }
+    } else {
+      kept.emplace_back(at, end);
+    }
+    at = end;
+  }
+  if (!dots) return path;
+  std::string resolved = path.substr(0, root);
+  for (const auto& part : kept) resolved.append(path, part.first, part.second - part.first);
+  return resolved;
+}
+
+// The one place that asks the platform layer why a call failed.
+std::string FailureReason(Status status) {
+  if (status == Status::kNotFound) return "not found";
+  return platform::ErrorText(platform::LastError());
+}
+
+AddOnPackage::Outcome NotDone(const char* verb, const std::string& path, std::string reason) {
+  return {AddOnPackage::Result::kNotDone, path, verb, std::move(reason)};
+}
+
+// Whether the file at `path` holds exactly `bytes`.
+bool Holds(const std::string& path, const std::string& bytes) {
+  platform::File file;
+  if (file.Open(path, platform::File::Mode::kRead) != Status::kOk) return false;
+  // One byte more than expected tells a longer file; a short read is its end.
+  std::string content(bytes.size() + 1, '\0');
+  const long long count = file.Read(&content[0], content.size());
+  return count == static_cast<long long>(bytes.size()) && content.compare(0, count, bytes) == 0;
+}
+
+// The entry the platform layer would take for `name`: the one written so, else
+// the first in listing order that equals it without regard to letter case.
+const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries,
+                               const std::string& name) {
+  for (const platform::DirEntry& entry : entries)
+    if (entry.name == name) return &entry;
+  return entries.empty() ? nullptr : &entries.front();
+}
+
+}  // namespace
+
+AddOnPackage::AddOnPackage(std::string documents, std::string addOnsFolder)
+    : documents_(std::move(documents)), addOnsFolder_(std::move(addOnsFolder)) {}
+
+std::string AddOnPackage::AddOnsFolder(int major) {
+  if (major == 3) return "Prepar3D v3 Files\\add-ons";
+  if (major >= 4 && major <= 99) return text::Format("Prepar3D v%d Add-ons", major);
+  return std::string();
+}
+
+bool AddOnPackage::LibraryPath(const std::string& simulatorFolder, std::string* path,
+                               std::string* reason) {
+  std::string resolved = ResolveDots(simulatorFolder);
+  if (resolved.empty()) resolved = ".";
+  std::string full;
+  const Status made = platform::WindowsFullPath(resolved, &full);
+  if (made != Status::kOk) {
+    *reason = FailureReason(made);
+    return false;
+  }
+  full = ResolveDots(full);  // a relative path's ".." below the working folder
+  while (!full.empty() && full.back() == '\\') full.pop_back();
+  full += "\\SimObjects\\VORN_KVB";
+  std::string escaped;
+  for (const char c : full) {
+    // Not a character that XML allows, nor one that Prepar3D would find in a path.
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+      *reason = text::Format("the library path holds the control character 0x%02X", c);
+      return false;
+    }
+    escaped += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+  }
+  *path = platform::PathToUtf8(escaped);
+  return true;
+}
+
+std::string AddOnPackage::Bytes(const std::string& libraryPath) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+         "<SimBase.Document Type=\"AddOnXml\" version=\"4,0\" id=\"add-on\">\r\n"
+         "  <AddOn.Name>VORN KVB</AddOn.Name>\r\n"
+         "  <AddOn.Description>Multiplayer aircraft of the VORN network, kept by the Zaro "
+         "pilot client</AddOn.Description>\r\n"
+         "  <AddOn.Component>\r\n"
+         "    <Category>SimObjects</Category>\r\n"
+         "    <Path>" +
+         libraryPath +
+         "</Path>\r\n"
+         "  </AddOn.Component>\r\n"
+         "</SimBase.Document>\r\n";
+}
+
+std::string AddOnPackage::FilePath() const {
+  return documents_ + "\\" + addOnsFolder_ + "\\VORN_KVB\\add-on.xml";
+}
+
+AddOnPackage::Outcome AddOnPackage::Write(const std::string& bytes) const {
+  const std::string file = FilePath();
+  // On a re-run this is all: the file holds its bytes, and is left with its time.
+  platform::RemoveStaleTemporary(file);
+  if (Holds(file, bytes)) return {Result::kInPlace, file, "", ""};
+  if (documents_.empty()) return NotDone("write", file, "the Documents folder is unknown");
+  std::string folder = documents_;
+  const std::string below = addOnsFolder_ + "\\VORN_KVB";
+  for (size_t at = 0; at < below.size();) {
+    const size_t end = std::min(below.find('\\', at), below.size());
+    const std::string name = below.substr(at, end - at);
+    at = end + 1;
+    if (name.empty()) continue;
+    const std::string parent = folder;
+    folder += "\\" + name;
+    // The parent's entry of that name, in any letter case: a listing of the name
+    // alone tells whether it is there and what it is, on both systems.
+    std::vector<platform::DirEntry> entries;
+    const Status listed = platform::FindFiles(folder, &entries);
+    if (listed == Status::kNotFound && parent == documents_)
+      return NotDone("write", file, Report::Path(documents_) + " not found");
+    if (listed != Status::kOk) return NotDone("list", parent, FailureReason(listed));
+    const platform::DirEntry* entry = Find(entries, name);
+    if (!entry) {
+      const Status made = platform::CreateFolder(folder);
+      if (made != Status::kOk) return NotDone("create", folder, FailureReason(made));
+    } else if (!entry->isDirectory) {
+      return NotDone("create", folder,
+                     entry->isLink ? "a link of that name is in the way"
+                                   : "a file of that name is in the way");
+    }
+  }
+  const Status written = platform::ReplaceFile(file, bytes, false);
+  if (written == Status::kReadOnly) return {Result::kLeftAsItIs, file, "", "read-only"};
+  if (written != Status::kOk) return NotDone("write", file, FailureReason(written));
+  return {Result::kWritten, file, "", ""};
+}
