@@ -44,7 +44,9 @@ TEST(AddOnPackageTest, BytesAreExactAndWrittenOnlyWhenTheyDiffer) {
   EXPECT_EQ(AddOnPackage::AddOnsFolder(3), "Prepar3D v3 Files\\add-ons");
   EXPECT_EQ(AddOnPackage::AddOnsFolder(99) + AddOnPackage::AddOnsFolder(100),
             "Prepar3D v99 Add-ons");
-  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  // Whole seconds, which every file system keeps exactly.
+  const auto old = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) -
+                   std::chrono::hours(48);
   for (const Case& c : kCases) {
     TempDir temp;
     std::istringstream before(Paths(c.before));
