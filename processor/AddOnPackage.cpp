@@ -35,16 +35,12 @@ size_t RootSize(const std::string& path) {
   return at;
 }
 
-// "." and ".." taken away by text, as Windows does before it looks at the disk.
-// Each name keeps the separators that follow it, so doubled ones stay; a
-// relative path keeps its leading "..".
+// "." and ".." of an absolute path taken away by text, as Windows does before it
+// looks at the disk, never above the root. Each name keeps the separators that
+// follow it, so doubled ones stay.
 std::string ResolveDots(const std::string& path) {
   const size_t root = RootSize(path);
   std::vector<std::pair<size_t, size_t>> kept;  // a name and its separators
-  auto isDotDot = [&path](std::pair<size_t, size_t> part) {
-    return path.compare(part.first, 2, "..") == 0 &&
-           (part.first + 2 == path.size() || IsSeparator(path[part.first + 2]));
-  };
   bool dots = false;
   for (size_t at = root; at < path.size();) {
     size_t nameEnd = at;
@@ -54,12 +50,7 @@ std::string ResolveDots(const std::string& path) {
     const std::string_view name(path.data() + at, nameEnd - at);
     if (name == "." || name == "..") {
       dots = true;
-      if (name == "..") {
-        if (!kept.empty() && !isDotDot(kept.back()))
-          kept.pop_back();
-        else if (root == 0)
-          kept.emplace_back(at, end);
-      }
+      if (name == ".." && !kept.empty()) kept.pop_back();
     } else {
       kept.emplace_back(at, end);
     }
@@ -113,15 +104,16 @@ std::string AddOnPackage::AddOnsFolder(int major) {
 
 bool AddOnPackage::LibraryPath(const std::string& simulatorFolder, std::string* path,
                                std::string* reason) {
-  std::string resolved = ResolveDots(simulatorFolder);
-  if (resolved.empty()) resolved = ".";
+  // Absolute first, so that a relative path's ".." may climb into the working
+  // folder; the resolution by text gives the same for any other path.
   std::string full;
-  const Status made = platform::WindowsFullPath(resolved, &full);
+  const Status made =
+      platform::WindowsFullPath(simulatorFolder.empty() ? "." : simulatorFolder, &full);
   if (made != Status::kOk) {
     *reason = FailureReason(made);
     return false;
   }
-  full = ResolveDots(full);  // a relative path's ".." below the working folder
+  full = ResolveDots(full);
   while (!full.empty() && full.back() == '\\') full.pop_back();
   full += "\\SimObjects\\VORN_KVB";
   std::string escaped;

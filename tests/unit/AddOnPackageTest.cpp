@@ -41,9 +41,11 @@ TEST(AddOnPackageTest, BytesAreExactAndWrittenOnlyWhenTheyDiffer) {
   const std::string library = "C:\\Games\\P3D &amp; more\\SimObjects\\VORN_KVB";
   const std::string bytes = AddOnPackage::Bytes(library);
   EXPECT_EQ(bytes, ReadBytes(KVB_TEST_DATA_DIR "/data/add-on.xml"));
-  EXPECT_EQ(AddOnPackage::AddOnsFolder(3), "Prepar3D v3 Files\\add-ons");
-  EXPECT_EQ(AddOnPackage::AddOnsFolder(99) + AddOnPackage::AddOnsFolder(100),
-            "Prepar3D v99 Add-ons");
+  std::string folders;
+  for (int major : {2, 3, 4, 99, 100}) folders += AddOnPackage::AddOnsFolder(major) + "|";
+  EXPECT_EQ(folders, "|Prepar3D v3 Files\\add-ons|Prepar3D v4 Add-ons|Prepar3D v99 Add-ons||");
+  // Another text of the same size: only the bytes tell it apart.
+  const std::string other = ReplaceAll(bytes, "VORN KVB", "VORN KVX");
   // Whole seconds, which every file system keeps exactly.
   const auto old = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) -
                    std::chrono::hours(48);
@@ -56,7 +58,7 @@ TEST(AddOnPackageTest, BytesAreExactAndWrittenOnlyWhenTheyDiffer) {
         fs::create_directories(path);
         continue;
       }
-      WriteBytes(path, line.substr(line.find('=') + 1) == "new" ? bytes : "old\r\n");
+      WriteBytes(path, line.substr(line.find('=') + 1) == "new" ? bytes : other);
       fs::last_write_time(path, old);
       if (line[0] == 'r') fs::permissions(path, fs::perms::all, fs::perm_options::remove);
     }
@@ -75,7 +77,7 @@ TEST(AddOnPackageTest, BytesAreExactAndWrittenOnlyWhenTheyDiffer) {
     for (const auto& [path, entry] : Snapshot(temp.Path())) {
       after += (after.empty() ? "" : ";") + entry.first;
       if (entry.first[0] != 'f') continue;
-      after += entry.second == bytes ? "=new" : entry.second == "old\r\n" ? "=old" : "=?";
+      after += entry.second == bytes ? "=new" : entry.second == other ? "=old" : "=?";
       if (fs::last_write_time(temp.Join(path)) != old) after += "*";
     }
     EXPECT_EQ(ReplaceAll(after, "%20", " "), Paths(c.after)) << c.before;
