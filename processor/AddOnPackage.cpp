@@ -15,23 +15,16 @@ using platform::Status;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// What ".." never climbs above: a drive with the separators after it, a UNC
-// share ("\\server\share\"), or the separators that begin the path.
+// What ".." never climbs above in an absolute path: the drive and the separators
+// after it, or a UNC share ("\\server\share\").
 size_t RootSize(const std::string& path) {
-  const size_t size = path.size();
-  size_t at = 0;
-  if (size >= 2 && path[1] == ':' && text::LowerByte(path[0]) >= 'a' &&
-      text::LowerByte(path[0]) <= 'z') {
-    at = 2;
-  } else if (size >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    at = 2;
-    for (int part = 0; part < 2; ++part) {  // the server, then the share
-      while (at < size && !IsSeparator(path[at])) ++at;
-      while (at < size && IsSeparator(path[at])) ++at;
-    }
-    return at;
+  size_t at = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  const int names = at ? 0 : 2;  // the server, then the share
+  while (at < path.size() && IsSeparator(path[at])) ++at;
+  for (int name = 0; name < names; ++name) {
+    while (at < path.size() && !IsSeparator(path[at])) ++at;
+    while (at < path.size() && IsSeparator(path[at])) ++at;
   }
-  while (at < size && IsSeparator(path[at])) ++at;
   return at;
 }
 
@@ -63,10 +56,7 @@ std::string ResolveDots(const std::string& path) {
 }
 
 // The one place that asks the platform layer why a call failed.
-std::string FailureReason(Status status) {
-  if (status == Status::kNotFound) return "not found";
-  return platform::ErrorText(platform::LastError());
-}
+std::string FailureReason() { return platform::ErrorText(platform::LastError()); }
 
 AddOnPackage::Outcome NotDone(const char* verb, const std::string& path, std::string reason) {
   return {AddOnPackage::Result::kNotDone, path, verb, std::move(reason)};
@@ -110,7 +100,7 @@ bool AddOnPackage::LibraryPath(const std::string& simulatorFolder, std::string* 
   const Status made =
       platform::WindowsFullPath(simulatorFolder.empty() ? "." : simulatorFolder, &full);
   if (made != Status::kOk) {
-    *reason = FailureReason(made);
+    *reason = FailureReason();
     return false;
   }
   full = ResolveDots(full);
@@ -169,11 +159,11 @@ AddOnPackage::Outcome AddOnPackage::Write(const std::string& bytes) const {
     const Status listed = platform::FindFiles(folder, &entries);
     if (listed == Status::kNotFound && parent == documents_)
       return NotDone("write", file, Report::Path(documents_) + " not found");
-    if (listed != Status::kOk) return NotDone("list", parent, FailureReason(listed));
+    if (listed != Status::kOk) return NotDone("list", parent, FailureReason());
     const platform::DirEntry* entry = Find(entries, name);
     if (!entry) {
       const Status made = platform::CreateFolder(folder);
-      if (made != Status::kOk) return NotDone("create", folder, FailureReason(made));
+      if (made != Status::kOk) return NotDone("create", folder, FailureReason());
     } else if (!entry->isDirectory) {
       return NotDone("create", folder,
                      entry->isLink ? "a link of that name is in the way"
@@ -182,6 +172,6 @@ AddOnPackage::Outcome AddOnPackage::Write(const std::string& bytes) const {
   }
   const Status written = platform::ReplaceFile(file, bytes, false);
   if (written == Status::kReadOnly) return {Result::kLeftAsItIs, file, "", "read-only"};
-  if (written != Status::kOk) return NotDone("write", file, FailureReason(written));
+  if (written != Status::kOk) return NotDone("write", file, FailureReason());
   return {Result::kWritten, file, "", ""};
 }

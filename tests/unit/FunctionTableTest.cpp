@@ -7,6 +7,7 @@
 #include "settings/Configuration.h"
 #include "support/Support.h"
 #include "text/Text.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ TEST(FunctionTableTest, EveryRowGivesItsExpectedResult) {
     } else if (f == "Library") {
       std::string reason;
       if (!AddOnPackage::LibraryPath(row.at(1), &actual, &reason)) actual = "!" + reason;
+    } else if (f == "IsUtf8") {
+      actual = text::IsUtf8(row.at(1)) ? "1" : "0";
     } else if (f == "Documents") {
       for (size_t i = 0; i < 4; ++i) SetEnvironment(kEnvironment[i], row.at(i + 1));
       actual = platform::SpecialFolderPath(5);
