@@ -26,12 +26,12 @@ class AddOnPackage {
   AddOnPackage(std::string documents, std::string addOnsFolder);
 
   /// "Prepar3D v3 Files\add-ons" for major 3, "Prepar3D vN Add-ons" for 4 to 99,
-  /// "" for any other.
+  /// "" for any other. That 3.0 to 3.2 take no package is the caller's to know.
   static std::string AddOnsFolder(int major);
 
   /// The library's path as add-on.xml names it, for the simulator folder as the
   /// settings give it: absolute, escaped, in UTF-8. False, with `*reason`, for a
-  /// path that holds a control character.
+  /// path that holds a control character or cannot be made absolute.
   static bool LibraryPath(const std::string& simulatorFolder, std::string* path,
                           std::string* reason);
   /// The whole add-on.xml for the library at `libraryPath` (from LibraryPath).
