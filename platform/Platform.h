@@ -181,8 +181,9 @@ bool IsLink(const std::string& path);
 /// mapped native path on Linux. How the report names a file, and for tests.
 std::string NativePath(const std::string& path);
 
-/// A shell special folder (26: the roaming application-data folder), without a
-/// trailing separator; "" when it cannot be found.
+/// A shell special folder (26: the roaming application-data folder, 5: the
+/// Documents folder), without a trailing separator; "" when it cannot be found.
+/// Folder 5 is given whether or not it exists.
 std::string SpecialFolderPath(int folderId);
 /// Where SpecialFolderPath looks for folder 26 on this system, in words (lines
 /// after the first start with two blanks).
@@ -190,6 +191,19 @@ const char* AppDataFolderRule();
 /// Why SpecialFolderPath(26) is the folder it is on this run, or why there is
 /// none, in words: the report names it when the settings are missing.
 std::string AppDataFolderOrigin();
+/// The same for folder 5.
+const char* DocumentsFolderRule();
+
+/// `path` made absolute as Windows names it. Windows: GetFullPathNameA. Linux: a
+/// path with a drive letter and a UNC path stay as they are; any other is named
+/// through Wine's drive Z: ("Z:", then the path with '/' turned into '\'), a
+/// relative one first put below the working folder, whose "." and ".." are left
+/// to the caller. kFailed when it cannot be made.
+Result WindowsFullPath(const std::string& path, std::string* full);
+
+/// The bytes of `path` above 0x7F in UTF-8. Windows: read in the ANSI code page.
+/// Linux: kept when the path is UTF-8 already, else read as Windows-1252.
+std::string PathToUtf8(const std::string& path);
 
 /// The calling thread's id as the system numbers it.
 unsigned long CurrentThreadId();

@@ -23,6 +23,7 @@
 #include "platform/PlatformInternal.h"
 #include "platform/WinePath.h"
 #include "text/Text.h"
+#include "text/Utf8.h"
 
 namespace platform {
 
@@ -635,9 +636,36 @@ bool IsFolder(const std::string& native) {
   struct stat info;
   return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Where `folder` ends in the components AppData and Roaming (either separator,
+// letter case ignored): the start of AppData; npos when it does not.
+size_t AppDataRoamingAt(const std::string& folder) {
+  size_t end = folder.size();
+  for (const char* name : {"Roaming", "AppData"}) {
+    while (end > 0 && IsSeparator(folder[end - 1])) --end;
+    size_t begin = end;
+    while (begin > 0 && !IsSeparator(folder[begin - 1])) --begin;
+    if (text::CompareNoCase(folder.substr(begin, end - begin), name) != 0) return std::string::npos;
+    end = begin;
+  }
+  return end;
+}
+
+// Beside the application-data folder where that is Windows' own layout, else in
+// Wine's folder for the user. Letter case and a link are the file calls' business.
+std::string DocumentsFolder() {
+  const std::string appData = SpecialFolderPath(26);
+  const size_t appDataAt = AppDataRoamingAt(appData);
+  if (appDataAt != std::string::npos) return appData.substr(0, appDataAt) + "Documents";
+  return WinePrefix() + "/drive_c/users/" + UserName() + "/Documents";
+}
+
 }  // namespace
 
 std::string SpecialFolderPath(int folderId) {
+  if (folderId == 5) return DocumentsFolder();
   if (folderId != 26) return std::string();
   std::string folder = EnvironmentValue("APPDATA");
   if (folder.empty() && IsFolder(WineRoamingFolder())) folder = WineRoamingFolder();
@@ -657,6 +685,37 @@ std::string AppDataFolderOrigin() {
 const char* AppDataFolderRule() {
   return "$APPDATA when it is set, else Wine's folder for the user,\n"
          "  $WINEPREFIX/drive_c/users/$USER/AppData/Roaming ($WINEPREFIX defaults to ~/.wine)";
+}
+
+const char* DocumentsFolderRule() {
+  return "<application data> with its last components AppData\\Roaming replaced by\n"
+         "  Documents, else Wine's folder for the user,\n"
+         "  $WINEPREFIX/drive_c/users/$USER/Documents ($WINEPREFIX defaults to ~/.wine)";
+}
+
+Result WindowsFullPath(const std::string& path, std::string* full) {
+  const bool drive = path.size() >= 2 && path[1] == ':' && text::LowerByte(path[0]) >= 'a' &&
+                     text::LowerByte(path[0]) <= 'z';
+  if (drive || path.compare(0, 2, "\\\\") == 0) {
+    *full = path;
+    return Status::kOk;
+  }
+  std::string native = path;
+  if (path.empty() || !IsSeparator(path[0])) {
+    char* folder = getcwd(nullptr, 0);
+    if (!folder) return ErrnoFailure();
+    native = folder;
+    std::free(folder);
+    if (native.back() != '/') native += '/';
+    native += path;
+  }
+  std::replace(native.begin(), native.end(), '/', '\\');
+  *full = "Z:" + native;
+  return Status::kOk;
+}
+
+std::string PathToUtf8(const std::string& path) {
+  return text::IsUtf8(path) ? path : text::Windows1252ToUtf8(path);
 }
 
 std::string internal::SystemErrorText(int error) { return std::strerror(error); }

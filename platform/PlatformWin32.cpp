@@ -394,6 +394,40 @@ const char* AppDataFolderRule() {
          "  (%APPDATA%)";
 }
 
+const char* DocumentsFolderRule() { return "the user's Documents folder, as the shell reports it"; }
+
+Result WindowsFullPath(const std::string& path, std::string* full) {
+  std::string buffer(MAX_PATH, '\0');
+  // A longer path tells its size: at most one more try.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length =
+        GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+    if (length == 0) return FailureOfLastError();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      *full = buffer;
+      return Status::kOk;
+    }
+    buffer.assign(length, '\0');
+  }
+  return internal::Fail(Status::kFailed, ERROR_FILENAME_EXCED_RANGE);
+}
+
+std::string PathToUtf8(const std::string& path) {
+  if (std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; })) return path;
+  const int size = static_cast<int>(path.size());
+  const int wideSize = MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
+  if (wideSize <= 0) return path;
+  std::wstring wide(wideSize, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), size, &wide[0], wideSize);
+  const int utf8Size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+  if (utf8Size <= 0) return path;
+  std::string utf8(utf8Size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, &utf8[0], utf8Size, nullptr, nullptr);
+  return utf8;
+}
+
 std::string internal::SystemErrorText(int error) {
   char* buffer = nullptr;
   const DWORD length = FormatMessageA(

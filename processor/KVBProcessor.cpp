@@ -12,6 +12,7 @@
 #include "config/LineWriter.h"
 #include "diag/Report.h"
 #include "platform/Platform.h"
+#include "processor/AddOnPackage.h"
 #include "processor/ExeVersion.h"
 #include "processor/Simulator.h"
 #include "settings/FileNames.h"
@@ -501,11 +502,43 @@ void KVBProcessor::UpdateSimConfig(int versionCode, const std::string& simulator
                  LibraryFolderName + ", Required=False and Active=True");
     return;
   }
+  if (where.kind == Kind::kAddOn) {
+    RegisterAddOn(simulator.name, simulatorFolder, where.file);
+    return;
+  }
   const std::string appData = GetSpecialFolderPath(kCsidlAppData) + "\\";
   std::string path = appData + where.file;
   if (!where.preferred.empty() && platform::PathExists(appData + where.preferred))
     path = appData + where.preferred;
   AddLibraryKey(simulator.name, path);
+}
+
+void KVBProcessor::RegisterAddOn(const char* simulator, const std::string& simulatorFolder,
+                                 const std::string& addOnsFolder) {
+  const AddOnPackage package(GetSpecialFolderPath(kCsidlPersonal), addOnsFolder);
+  std::string libraryPath;
+  std::string why;
+  if (!AddOnPackage::LibraryPath(simulatorFolder, &libraryPath, &why)) {
+    Report::Line("cannot write " + Report::Path(package.FilePath()) + ": " + why);
+    return;
+  }
+  const AddOnPackage::Outcome outcome = package.Write(AddOnPackage::Bytes(libraryPath));
+  const std::string path = Report::Path(outcome.path);
+  switch (outcome.result) {
+    case AddOnPackage::Result::kWritten:
+      Report::Line(std::string(simulator) + ": add-on package written to " + path +
+                   "; enable \"VORN KVB\" when Prepar3D asks at its next start");
+      break;
+    case AddOnPackage::Result::kInPlace:
+      Report::Line(std::string(simulator) + ": add-on package already in place in " + path);
+      break;
+    case AddOnPackage::Result::kLeftAsItIs:
+      Report::LeftAsItIs(outcome.path, outcome.reason);
+      break;
+    case AddOnPackage::Result::kNotDone:
+      Report::Line("cannot " + outcome.verb + " " + path + ": " + outcome.reason);
+      break;
+  }
 }
 
 void KVBProcessor::AddLibraryKey(const char* simulator, const std::string& path) {

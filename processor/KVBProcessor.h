@@ -43,6 +43,11 @@ class KVBProcessor {
   /// executable in `simulatorFolder`, looks for it, and reports what was done.
   void UpdateSimConfig(int versionCode, const std::string& simulatorFolder);
 
+  /// Brings the add-on package in `addOnsFolder` below Documents to the library of
+  /// `simulatorFolder`, for Prepar3D 3.3 and later.
+  void RegisterAddOn(const char* simulator, const std::string& simulatorFolder,
+                     const std::string& addOnsFolder);
+
   /// Adds the library's SimObjectPaths key to the configuration file at `path`,
   /// changing nothing else of it, unless the library is listed there already.
   void AddLibraryKey(const char* simulator, const std::string& path);

@@ -4,6 +4,7 @@
 #include <string>
 
 constexpr int kCsidlAppData = 26;  // the roaming application-data folder
+constexpr int kCsidlPersonal = 5;  // the Documents folder
 
 /// The folder's path without a trailing backslash, or "" when it cannot be found.
 std::string GetSpecialFolderPath(int folderId);

@@ -10,13 +10,18 @@ bool MakeSpecial(const std::vector<std::string>&, const fs::path&) { return fals
 
 namespace {
 
-// What the tool reads and writes in the roaming folder; nothing else there is touched.
-const char* const kToolFolders[] = {"VORN", "Microsoft/FSX", "Microsoft/FSX-SE", "Lockheed Martin"};
+// What the tool reads and writes in the roaming folder and in Documents; nothing
+// else there is touched.
+const std::vector<std::string> kRoamingFolders = {"VORN", "Microsoft/FSX", "Microsoft/FSX-SE",
+                                                  "Lockheed Martin"};
+const std::vector<std::string> kDocumentsFolders = {"Prepar3D v3 Files", "Prepar3D v4 Add-ons",
+                                                    "Prepar3D v5 Add-ons", "Prepar3D v6 Add-ons"};
 
 // Replaces the tool's folders in `to` by those in `from`, read-only files, times and all:
 // the times tell what a run rewrote.
-void CopyToolFolders(const fs::path& from, const fs::path& to) {
-  for (const char* folder : kToolFolders) {
+void CopyToolFolders(const fs::path& from, const fs::path& to,
+                     const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
     RemoveAll((to / folder).string());
     if (!fs::exists(from / folder)) continue;
     fs::create_directories((to / folder).parent_path());
@@ -59,7 +64,16 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
                   std::map<std::string, std::string> environment) {
   const fs::path roaming = platform::SpecialFolderPath(26), none = roaming / "kvb-none";
   const auto appData = environment.find("APPDATA");
-  CopyToolFolders(appData != environment.end() ? fs::path(appData->second) : none, roaming);
+  CopyToolFolders(appData != environment.end() ? fs::path(appData->second) : none, roaming,
+                  kRoamingFolders);
+  // A scenario's Documents lies beside its AppData\Roaming, as on Windows.
+  const fs::path documents = platform::SpecialFolderPath(5);
+  std::string scenarioDocuments;
+  if (appData != environment.end() && fs::path(appData->second).filename() == "Roaming")
+    scenarioDocuments =
+        (fs::path(appData->second).parent_path().parent_path() / "Documents").generic_string();
+  CopyToolFolders(scenarioDocuments.empty() ? none : fs::path(scenarioDocuments), documents,
+                  kDocumentsFolders);
 
   // The output goes beside the folder, so that it never shows in a snapshot. The
   // test runs in the build folder, on the drive that holds the executable.
@@ -72,13 +86,17 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   std::string folder = appData == environment.end() ? "" : appData->second;
   folder.erase(folder.find_last_not_of("/\\") + 1);
   // The interpreter drops the outermost quotes of a command that holds several.
-  RunResult result{std::system(Quote(command).c_str()), AsLinuxConsole(ReadBytes(output)),
-                   ReplaceAll(AsLinuxConsole(ReadBytes(errors)), roaming.string(), folder)};
+  RunResult result{
+      std::system(Quote(command).c_str()), AsLinuxConsole(ReadBytes(output)),
+      ReplaceAll(ReplaceAll(AsLinuxConsole(ReadBytes(errors)), roaming.string(), folder),
+                 documents.string(), scenarioDocuments)};
   std::error_code error;
   fs::remove(output, error);
   fs::remove(errors, error);
 
-  if (appData != environment.end()) CopyToolFolders(roaming, appData->second);
-  CopyToolFolders(none, roaming);
+  if (appData != environment.end()) CopyToolFolders(roaming, appData->second, kRoamingFolders);
+  if (!scenarioDocuments.empty()) CopyToolFolders(documents, scenarioDocuments, kDocumentsFolders);
+  CopyToolFolders(none, roaming, kRoamingFolders);
+  CopyToolFolders(none, documents, kDocumentsFolders);
   return result;
 }
