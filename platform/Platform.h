@@ -191,8 +191,6 @@ const char* AppDataFolderRule();
 /// Why SpecialFolderPath(26) is the folder it is on this run, or why there is
 /// none, in words: the report names it when the settings are missing.
 std::string AppDataFolderOrigin();
-/// The same for folder 5.
-const char* DocumentsFolderRule();
 
 /// `path` made absolute as Windows names it. Windows: GetFullPathNameA. Linux: a
 /// path with a drive letter and a UNC path stay as they are; any other is named

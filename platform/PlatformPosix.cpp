@@ -687,12 +687,6 @@ const char* AppDataFolderRule() {
          "  $WINEPREFIX/drive_c/users/$USER/AppData/Roaming ($WINEPREFIX defaults to ~/.wine)";
 }
 
-const char* DocumentsFolderRule() {
-  return "<application data> with its last components AppData\\Roaming replaced by\n"
-         "  Documents, else Wine's folder for the user,\n"
-         "  $WINEPREFIX/drive_c/users/$USER/Documents ($WINEPREFIX defaults to ~/.wine)";
-}
-
 Result WindowsFullPath(const std::string& path, std::string* full) {
   const bool drive = path.size() >= 2 && path[1] == ':' && text::LowerByte(path[0]) >= 'a' &&
                      text::LowerByte(path[0]) <= 'z';

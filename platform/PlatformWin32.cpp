@@ -394,8 +394,6 @@ const char* AppDataFolderRule() {
          "  (%APPDATA%)";
 }
 
-const char* DocumentsFolderRule() { return "the user's Documents folder, as the shell reports it"; }
-
 Result WindowsFullPath(const std::string& path, std::string* full) {
   std::string buffer(MAX_PATH, '\0');
   // A longer path tells its size: at most one more try.

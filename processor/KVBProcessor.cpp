@@ -200,8 +200,8 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
   else
     Report::Failure("write", databasePath, database.Failure());
   if (entries.empty())
-    Report::Line(simulator + ": nothing registered, as " + Report::Path(libraryFolder) +
-                 " holds no package");
+    Report::Line(simulator + ": nothing registered: no package listed in " +
+                 Report::Path(libraryFolder));
   else
     UpdateSimConfig(versionCode, simulatorFolder);
 }

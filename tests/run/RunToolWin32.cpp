@@ -69,9 +69,12 @@ RunResult RunTool(const std::string& workFolder, const std::vector<std::string>&
   // A scenario's Documents lies beside its AppData\Roaming, as on Windows.
   const fs::path documents = platform::SpecialFolderPath(5);
   std::string scenarioDocuments;
-  if (appData != environment.end() && fs::path(appData->second).filename() == "Roaming")
-    scenarioDocuments =
-        (fs::path(appData->second).parent_path().parent_path() / "Documents").generic_string();
+  if (appData != environment.end() && fs::path(appData->second).filename() == "Roaming") {
+    // In the form the scenario gave, so that its root shows as the root.
+    scenarioDocuments = appData->second;
+    for (int up = 0; up < 2; ++up) scenarioDocuments.erase(scenarioDocuments.find_last_of("/\\"));
+    scenarioDocuments += "/Documents";
+  }
   CopyToolFolders(scenarioDocuments.empty() ? none : fs::path(scenarioDocuments), documents,
                   kDocumentsFolders);
 
