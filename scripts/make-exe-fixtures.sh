@@ -5,7 +5,7 @@
 # Needs the MinGW binutils and a C preprocessor:
 #   apt-get install binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 cpp
 set -euo pipefail
-cd "$(dirname "$0")"
+cd "$(dirname "$0")/../tests/data/exe"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '\t.text\n\t.globl start\nstart:\n\txorl %%eax, %%eax\n\tret\n' >"$work/start.s"
