@@ -50,8 +50,8 @@ class Parser {
   // fail with `whyShort`.
   bool Get(uint64_t offset, unsigned char* buffer, size_t size, const char* whyShort = kCutShort);
   // The file offset of `size` bytes at the address `rva`, all inside the bytes that one
-  // section has in the file, whatever its name; `end` is where those bytes end.
-  bool Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end);
+  // section has in the file, whatever its name; `end`, when asked, is where those end.
+  bool Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end = nullptr);
   // `size` bytes at `offset` from the resource directory, inside its section.
   bool GetResource(uint64_t offset, unsigned char* buffer, size_t size);
 
@@ -91,7 +91,7 @@ bool Parser::Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end) {
     if (rva < address || rva - address >= rawSize) continue;
     if (size > rawSize - (rva - address)) return Fail(kOutOfRange);
     *offset = Dword(section + 20) + uint64_t{rva - address};
-    *end = Dword(section + 20) + uint64_t{rawSize};
+    if (end) *end = Dword(section + 20) + uint64_t{rawSize};
     return true;
   }
   return Fail(kOutOfRange);
@@ -166,8 +166,7 @@ bool Parser::Run(ExeVersion::Version* version) {
   if (size > kMaxResource) return Fail(kTooLarge);
   if (size < kFixedAt + kFixedSize) return Fail(kBadData);
   uint64_t offset = 0;
-  uint64_t end = 0;
-  if (!Map(Dword(data), size, &offset, &end)) return false;
+  if (!Map(Dword(data), size, &offset)) return false;
   unsigned char info[kFixedAt + kFixedSize];
   if (!Get(offset, info, sizeof info)) return false;
   const uint32_t length = Word(info);

@@ -69,7 +69,9 @@ exe p3d-1.4.4747.exe 32 1 4 4747 0 "$DATA"
 exe p3d-2.5.12945.exe 32 2 5 12945 0 "$DATA"
 exe p3d-3.1.2.exe 32 3 1 2 15831 "$DATA"
 exe p3d-3.4.22.exe 32 3 4 22 19868 "$DATA"
-exe p3d-4.5.14.exe 64 4 5 14 34698 "$MORE"
+# The version data lies beyond the first few KiB of the resources, as in a real program.
+exe p3d-4.5.14.exe 64 4 5 14 34698 "$MORE
+2 RCDATA BEGIN \"$(printf '%*s' 6000 '' | tr ' ' k)\" END"
 exe p3d-5.4.9.exe 64 5 4 9 28482 "$MORE"
 exe p3d-6.0.34.exe 64 6 0 34 31011 "$MORE"
 # The resources in a section of another name, as some linkers make them.
