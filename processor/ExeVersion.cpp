@@ -211,24 +211,18 @@ class MemoryImage : public ExeVersion::Source {
 class FileImage : public ExeVersion::Source {
  public:
   explicit FileImage(const std::string& path) : path_(path) {}
-  platform::Status Open() {
-    const platform::Status status = file_.Open(path_, platform::File::Mode::kRead);
-    error_ = platform::LastError();
-    return status;
-  }
+  platform::Status Open() { return file_.Open(path_, platform::File::Mode::kRead); }
   long long ReadAt(long long offset, char* buffer, size_t size) override {
-    const long long got = file_.ReadAt(offset, buffer, size);
-    if (got < 0) error_ = platform::LastError();
-    return got;
+    return file_.ReadAt(offset, buffer, size);
   }
   std::string Failure() const override {
-    return "cannot read " + Report::Path(path_) + ": " + platform::ErrorText(error_);
+    const int error = platform::LastError();  // before anything else asks the system
+    return "cannot read " + Report::Path(path_) + ": " + platform::ErrorText(error);
   }
 
  private:
   const std::string path_;
   platform::File file_;
-  int error_ = 0;
 };
 
 }  // namespace
