@@ -45,12 +45,12 @@ class Parser {
     why_ = why;
     return false;
   }
-  // `size` bytes (at most a block) at `offset`, from the block that holds them; fewer
+  // `size` bytes (at most a block) at `offset`, from a block that holds them; fewer
   // fail with `whyShort`.
   bool Get(uint64_t offset, unsigned char* buffer, size_t size, const char* whyShort = kCutShort);
   // The file offset of `size` bytes at the address `rva`, all inside the bytes that one
-  // section has in the file, whatever its name; `end` is where those bytes end.
-  bool Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end);
+  // section has in the file, whatever its name; `end`, when asked, is where those end.
+  bool Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end = nullptr);
   // `size` bytes at `offset` from the resource directory, inside its section.
   bool GetResource(uint64_t offset, unsigned char* buffer, size_t size);
 
@@ -58,26 +58,36 @@ class Parser {
   std::string why_;
   uint64_t sectionTable_ = 0;
   unsigned sectionCount_ = 0;
-  unsigned char block_[kBlockSize];
-  uint64_t blockAt_ = 0;
-  uint64_t blockSize_ = 0;  // less than a block at the end of the image
+  struct Block {
+    unsigned char bytes[kBlockSize];
+    uint64_t at = 0;
+    uint64_t size = 0;  // less than a block at the end of the image
+  };
+  Block blocks_[2];  // the first one read, with the headers, stays; the other moves
+  bool headersHeld_ = false;
   uint64_t resources_ = 0;
   uint64_t resourcesEnd_ = 0;
 };
 
 bool Parser::Get(uint64_t offset, unsigned char* buffer, size_t size, const char* whyShort) {
-  if (offset < blockAt_ || offset - blockAt_ + size > blockSize_) {
-    const long long got = image_.ReadAt(static_cast<long long>(offset),
-                                        reinterpret_cast<char*>(block_), sizeof block_);
-    if (got < 0) {
-      why_ = image_.Failure();
-      return false;
+  for (const Block& block : blocks_) {
+    if (offset >= block.at && offset - block.at + size <= block.size) {
+      std::memcpy(buffer, block.bytes + (offset - block.at), size);
+      return true;
     }
-    blockAt_ = offset;
-    blockSize_ = static_cast<uint64_t>(got);
-    if (size > blockSize_) return Fail(whyShort);
   }
-  std::memcpy(buffer, block_ + (offset - blockAt_), size);
+  Block& block = blocks_[headersHeld_ ? 1 : 0];
+  headersHeld_ = true;
+  const long long got = image_.ReadAt(static_cast<long long>(offset),
+                                      reinterpret_cast<char*>(block.bytes), sizeof block.bytes);
+  if (got < 0) {
+    why_ = image_.Failure();
+    return false;
+  }
+  block.at = offset;
+  block.size = static_cast<uint64_t>(got);
+  if (size > block.size) return Fail(whyShort);
+  std::memcpy(buffer, block.bytes, size);
   return true;
 }
 
@@ -90,7 +100,7 @@ bool Parser::Map(uint32_t rva, uint32_t size, uint64_t* offset, uint64_t* end) {
     if (rva < address || rva - address >= rawSize) continue;
     if (size > rawSize - (rva - address)) return Fail(kOutOfRange);
     *offset = Dword(section + 20) + uint64_t{rva - address};
-    *end = Dword(section + 20) + uint64_t{rawSize};
+    if (end) *end = Dword(section + 20) + uint64_t{rawSize};
     return true;
   }
   return Fail(kOutOfRange);
@@ -165,8 +175,7 @@ bool Parser::Run(ExeVersion::Version* version) {
   if (size > kMaxResource) return Fail(kTooLarge);
   if (size < kFixedAt + kFixedSize) return Fail(kBadData);
   uint64_t offset = 0;
-  uint64_t end = 0;
-  if (!Map(Dword(data), size, &offset, &end)) return false;
+  if (!Map(Dword(data), size, &offset)) return false;
   unsigned char info[kFixedAt + kFixedSize];
   if (!Get(offset, info, sizeof info)) return false;
   const uint32_t length = Word(info);
@@ -187,7 +196,6 @@ class MemoryImage : public ExeVersion::Source {
  public:
   explicit MemoryImage(const std::string& bytes) : bytes_(bytes) {}
   long long ReadAt(long long offset, char* buffer, size_t size) override {
-    if (offset < 0) return -1;
     const size_t at = std::min(bytes_.size(), static_cast<size_t>(offset));
     const size_t count = std::min(size, bytes_.size() - at);
     std::memcpy(buffer, bytes_.data() + at, count);

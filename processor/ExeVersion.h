@@ -27,7 +27,7 @@ class ExeVersion {
     /// Reads from `offset` until `size` bytes are in or the bytes end; bytes read, -1
     /// on a failure.
     virtual long long ReadAt(long long offset, char* buffer, size_t size) = 0;
-    /// Why the last ReadAt failed, as the report says it.
+    /// Why the ReadAt that just failed did, as the report says it.
     virtual std::string Failure() const = 0;
   };
 

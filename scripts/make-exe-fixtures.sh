@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/../tests/data/exe"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '\t.text\n\t.globl start\nstart:\n\txorl %%eax, %%eax\n\tret\n' >"$work/start.s"
 
 # The version resource: FILEVERSION a,b,c,d and a product version that differs.
 version_rc() {
@@ -46,10 +45,12 @@ $DATA
 1 3 BEGIN \"kvb\" END
 1 KVBMORE BEGIN \"kvb\" END"
 
-# link NAME BITS: the image NAME from $work/NAME.rc.
+# link NAME BITS [CODE]: the image NAME from $work/NAME.rc, with CODE bytes of code.
 link() {
   local name=$1 arch=x86_64 target=pe-x86-64
   [ "$2" = 32 ] && arch=i686 target=pe-i386
+  printf '\t.text\n\t.globl start\nstart:\n\txorl %%eax, %%eax\n\tret\n\t.fill %d, 1, 0xcc\n' \
+    "${3:-0}" >"$work/start.s"
   "$arch-w64-mingw32-as" "$work/start.s" -o "$work/start.o"
   "$arch-w64-mingw32-windres" --preprocessor=cpp -F "$target" "$work/$name.rc" -O coff \
     -o "$work/res.o"
@@ -57,10 +58,10 @@ link() {
     --disable-dynamicbase --disable-reloc-section "$work/start.o" "$work/res.o" -o "$name"
 }
 
-# exe NAME BITS MAJOR MINOR BUILD REVISION [more resources]
+# exe NAME BITS MAJOR MINOR BUILD REVISION [more resources] [code bytes]
 exe() {
   { version_rc "$3" "$4" "$5" "$6"; printf '%s\n' "${7:-}"; } >"$work/$1.rc"
-  link "$1" "$2"
+  link "$1" "$2" "${8:-0}"
 }
 
 exe fsx-10.0.61637.exe 32 10 0 61637 0 "$MANIFEST"
@@ -69,7 +70,10 @@ exe p3d-1.4.4747.exe 32 1 4 4747 0 "$DATA"
 exe p3d-2.5.12945.exe 32 2 5 12945 0 "$DATA"
 exe p3d-3.1.2.exe 32 3 1 2 15831 "$DATA"
 exe p3d-3.4.22.exe 32 3 4 22 19868 "$DATA"
-exe p3d-4.5.14.exe 64 4 5 14 34698 "$MORE"
+# Resources that begin 4 KiB into the file, and version data 4 KiB into them, as in a
+# real program.
+exe p3d-4.5.14.exe 64 4 5 14 34698 "$MORE
+2 RCDATA BEGIN \"$(printf '%*s' 4000 '' | tr ' ' k)\" END" 4096
 exe p3d-5.4.9.exe 64 5 4 9 28482 "$MORE"
 exe p3d-6.0.34.exe 64 6 0 34 31011 "$MORE"
 # The resources in a section of another name, as some linkers make them.
