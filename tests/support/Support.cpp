@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 
 void RemoveAll(const std::string& path) {
@@ -70,7 +71,11 @@ std::string TempDir::Join(const std::string& name) const {
 }
 
 void SetEnvironment(const std::string& name, const std::string& value) {
-  putenv(strdup((name + "=" + value).c_str()));  // putenv keeps the very text it is given
+  // putenv keeps the very text it is given: one text per name, freed once replaced.
+  static std::map<std::string, std::unique_ptr<std::string>> texts;
+  auto text = std::make_unique<std::string>(name + "=" + value);
+  putenv(&(*text)[0]);
+  texts[name] = std::move(text);
 }
 
 Tree Snapshot(const std::string& root) {
