@@ -1,13 +1,11 @@
 // kvbconfig for the fault tests only; without these variables it is the shipped tool.
-// Its calls for files are wrapped (see tests/CMakeLists.txt). Each write, and each
+// Its calls for files are wrapped (see tests/CMakeLists.txt); each write, and each
 // replacement's close and rename, is a numbered write, from 1. KVB_FAULT_WRITE=n:
-// write n fails as on a full disk (a close with EIO, as a network file system may).
-// KVB_KILL_WRITE=n: killed before write n, or after it if it is a rename (before it
-// all is as before the close, after it another spelling of the name still stands).
-// KVB_REMOVE_AT_WRITE=n:f: folder f deleted before write n. KVB_SHORT_IO=1 and
-// KVB_FAIL_LIST=NAME: see their wrappers. KVB_REPORT_PEAK=1: "peak: kB", the process's
-// own high-water mark (a parent's would count the forked test process too). The hooks
-// write "writes: n" at the end, and the peak, to the file KVB_HOOKS.
+// write n fails as on a full disk (a close with EIO). KVB_KILL_WRITE=n: killed before
+// write n, or just after it if it is a rename. KVB_REMOVE_AT_WRITE=n:f: folder f
+// deleted before write n. KVB_SHORT_IO=1, KVB_FAIL_LIST=NAME: see their wrappers.
+// KVB_REPORT_PEAK=1: "peak: kB", the process's own high-water mark (a parent's would
+// count the forked test process too). The hooks write "writes: n" and the peak to KVB_HOOKS.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +20,8 @@
 
 #include "app/Application.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 const char* Env(const char* name) { return std::getenv(name) ? std::getenv(name) : ""; }
 long long writes = 0, listed = 0;
@@ -29,14 +29,11 @@ long long writes = 0, listed = 0;
 bool Fails(bool killedAfter = false) {
   if (++writes == std::atoll(Env("KVB_KILL_WRITE")) && !killedAfter) std::raise(SIGKILL);
   const std::string remove = Env("KVB_REMOVE_AT_WRITE");
-  if (writes == std::atoll(remove.c_str()))
-    std::filesystem::remove_all(remove.substr(remove.find(':') + 1));
+  if (writes == std::atoll(remove.c_str())) fs::remove_all(remove.substr(remove.find(':') + 1));
   return writes == std::atoll(Env("KVB_FAULT_WRITE"));
 }
-std::filesystem::path PathOf(int fd) {
-  std::error_code error;
-  return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
-}
+std::error_code ignored;
+fs::path PathOf(int fd) { return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored); }
 }  // namespace
 
 extern "C" {
@@ -55,7 +52,7 @@ ssize_t __wrap_write(int fd, const void* data, size_t size) {  // KVB_SHORT_IO: 
   if (size > 1) (void)!__real_write(fd, data, size / 2);  // a full disk takes a part first
   return errno = ENOSPC, -1;
 }
-int __wrap_rename(const char* from, const char* to) {
+int __wrap_rename(const char* from, const char* to) {  // before it, all is as before the close
   const int renamed = Fails(true) ? (errno = ENOSPC, -1) : __real_rename(from, to);
   if (writes == std::atoll(Env("KVB_KILL_WRITE"))) std::raise(SIGKILL);
   return renamed;

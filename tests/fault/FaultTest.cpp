@@ -1,7 +1,7 @@
-// Whole runs of the tool under faults: killed, refused a write, robbed of a package,
-// or handed huge inputs. Each checks what the user sees and what is on disk
-// afterwards. The installation is tests/fault/installation on Wine's drive C:, with
-// copies of its first package where more are needed.
+// Whole runs of the tool under faults: killed, refused a write or a close, cut short,
+// denied a listing, robbed of a package, or handed huge inputs. Each checks what the user
+// sees and what is on disk afterwards. The installation is tests/fault/installation on
+// Wine's drive C:, with copies of its first package where more are needed.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,10 +94,10 @@ class FaultTest : public ::testing::Test {
   std::string hooks_;  // what the fault build's hooks said in the last run that ended
 };
 
-// At every write of a run (each replacement's rename counts too) the run is killed,
-// or the write is refused as on a full disk, or a package is deleted. The user's files
-// are then old or new, never half-written; a refused write is the one failure reported
-// and leaves one file old; and the next run leaves everything as an untroubled run does.
+// At every write of a run (a replacement's close and rename count too) the run is killed,
+// or the write is refused as on a full disk, or a package is deleted: the user's files are
+// then old or new; a refused write is the one failure reported and leaves one file old;
+// the next run repairs all. Before that, reads and writes cut short and listings that fail.
 TEST_F(FaultTest, AnyWriteCanFailOrBeTheLastAndTheNextRunRepairs) {
   Install(30 / kScale);
   const Tree before = Disk();
@@ -117,8 +117,7 @@ TEST_F(FaultTest, AnyWriteCanFailOrBeTheLastAndTheNextRunRepairs) {
   const RunResult halves = Run({{"KVB_SHORT_IO", "1"}});
   EXPECT_EQ(halves.console + halves.errors + Changes(expected, Disk()),
             reference.console + reference.errors);
-  // A listing that fails part-way is none. The library's, FSX's and Prepar3D's, as if
-  // there were no library: nothing registered, and the database says so.
+  // A listing that fails part-way is none: the libraries' as if there were no library.
   Restore();
   RunResult listless = Run({{"KVB_FAIL_LIST", "VORN_KVB"}});
   EXPECT_EQ(Count(listless.errors, "VORN_KVB: Input/output error\n"), 2u) << listless.errors;
@@ -133,6 +132,7 @@ TEST_F(FaultTest, AnyWriteCanFailOrBeTheLastAndTheNextRunRepairs) {
                                std::regex("old " + vanishing + "(/.*)?\n"), ""),
             "");
 
+  const std::regex failed("cannot write .*c:/(.*): (No space left on device|Input/output error)\n");
   for (long long n = 1; n <= writes; ++n) {
     SCOPED_TRACE("write " + std::to_string(n));
     Restore();
@@ -148,17 +148,13 @@ TEST_F(FaultTest, AnyWriteCanFailOrBeTheLastAndTheNextRunRepairs) {
     EXPECT_EQ(faulty.status, 0);
     EXPECT_EQ(Count(faulty.errors, "cannot "), 1u) << faulty.errors;
     EXPECT_EQ(faulty.console, reference.console);
-    // The file that failed, named on the failure's line, is left as it was; no other
-    // (where a new aircraft.cfg failed, AIRCRAFT.CFG is named, and stays).
+    // The file named on the failure's line (AIRCRAFT.CFG for its aircraft.cfg) stays; no other.
     std::smatch failure;
-    EXPECT_TRUE(std::regex_search(
-        faulty.errors, failure,
-        std::regex("cannot write .*/c:/(.*): (No space left on device|Input/output error)\n")));
-    const std::string name = failure[1], old = "old " + name + "\n";
-    EXPECT_EQ(ButDatabase(Changes(expected, Disk(), before)),
-              name == kDatabase                ? ""
-              : name == cased + "AIRCRAFT.CFG" ? old + "old " + cased + "aircraft.cfg\n"
-                                               : old);
+    EXPECT_TRUE(std::regex_search(faulty.errors, failure, failed));
+    const std::string name = failure[1];
+    std::string left = "old " + name + "\n";
+    if (name == cased + "AIRCRAFT.CFG") left += "old " + cased + "aircraft.cfg\n";
+    EXPECT_EQ(ButDatabase(Changes(expected, Disk(), before)), name == kDatabase ? "" : left);
     ExpectRepaired(expected);
 
     // A package deleted meanwhile is passed over; only the database may still list
