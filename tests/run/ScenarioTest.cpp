@@ -201,6 +201,8 @@ std::set<std::string> ScenarioNames() {
   return names;
 }
 
+TEST(ScenarioCount, AllAreThere) { EXPECT_GE(ScenarioNames().size(), 24u); }
+
 INSTANTIATE_TEST_SUITE_P(Runs, ScenarioTest, ::testing::ValuesIn(ScenarioNames()),
                          [](const auto& info) { return info.param; });
 

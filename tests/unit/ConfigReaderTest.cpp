@@ -1,6 +1,7 @@
 // The configuration store: each tests/data/ini/NAME.ini against NAME.expected (see
 // the README there).
 #include "config/ConfigReader.h"
+#include "config/LineReader.h"
 #include "support/Support.h"
 #include "text/Text.h"
 
@@ -23,12 +24,16 @@ TEST(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
   const char* regenerate = std::getenv("KVB_REGENERATE");
   TempDir temp;
   const std::string path = temp.Join("test.cfg");
+  ConfigReader reader;  // one for all cases, loaded as the package step loads its copy
+  LineReader lines;
+  int cases = 0;
   for (const auto& entry : fs::directory_iterator(data)) {
     if (entry.path().extension() != ".ini") continue;
+    ++cases;
     const std::string base = (data / entry.path().stem()).string(), get = ReadBytes(base + ".get");
     WriteBytes(path, ReadBytes(entry.path().string()));
-    ConfigReader reader;
-    reader.Open(path, false);
+    lines.Open(entry.path().string());  // the same bytes; Windows cannot replace an open file
+    reader.OpenFrom(path, lines, [](std::string_view) {});
     std::string outcome = Dump(reader), section, key, value;
     std::istringstream lookups(get), set(ReadBytes(base + ".set"));
     for (std::string text; lookups >> section >> key >> text;) {
@@ -53,6 +58,8 @@ TEST(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
     if (regenerate && *regenerate == '1') WriteBytes(base + ".expected", outcome);
     EXPECT_EQ(ReadBytes(base + ".expected"), outcome) << base;
   }
+  EXPECT_GE(cases, 27);
+  if (regenerate && *regenerate == '1') GTEST_SKIP() << "regenerated: review the diff";
 }
 
 }  // namespace

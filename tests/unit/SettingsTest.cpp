@@ -53,6 +53,7 @@ TEST(SettingsTest, DataFilesGiveTheExpectedValues) {
   SetEnvironment("APPDATA", temp.Path());
   const fs::path data = fs::path(KVB_TEST_DATA_DIR) / "data" / "settings";
   const Values defaults = Parse(ReadBytes((data / "defaults" / "expected").string()));
+  EXPECT_GE(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 23);
   for (const auto& entry : fs::directory_iterator(data)) {
     fs::remove_all(temp.Join("VORN"));
     fs::create_directories(temp.Join("VORN/Zaro"));
