@@ -3,13 +3,18 @@
 // typed getters and defaults; written back whole (sorted, without comments) only
 // when it was opened writable on a file that loaded, and was changed. Each user
 // keeps one store per file and lets the destructor write it back.
+//
+// The keys are collected flat as they are read and sorted once, when the store is
+// first looked at: no tree, and no allocation per key or value.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
-#include <memory_resource>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diag/CCriticalSection.h"
 #include "platform/Platform.h"
@@ -31,15 +36,13 @@ struct NoCaseLess {
   }
 };
 
-/// The keys and values of one section. Names and values live in their store's
-/// arena, which goes at once when the document does.
-using ConfigSection = std::pmr::map<std::pmr::string, std::pmr::string, NoCaseLess>;
+/// The keys and values of one section, as GetDocument gives them.
+using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
 
 class LineReader;
-
 class ConfigReader {
  public:
-  using Document = std::pmr::map<std::pmr::string, ConfigSection, NoCaseLess>;
+  using Document = std::map<std::string, ConfigSection, NoCaseLess>;
 
   ConfigReader();
   virtual ~ConfigReader();  // Save, then Cleanup
@@ -49,13 +52,17 @@ class ConfigReader {
   /// Saves the previous document if allowed, then loads `path`.
   void Open(const std::string& path, bool writable);
   /// Saves the previous document if allowed, then takes `path` with the document
-  /// that the lines of `source` give, as if the file held them; `seen` sees each
-  /// line first. A source that is not open gives an empty document, as an empty
-  /// file would, and one that fails part-way the lines read until then: the
-  /// document is whole either way. Such a store is never written back: Render
-  /// gives its bytes.
-  using LineSeen = std::function<void(std::string_view line)>;
+  /// that the lines of `source` give, as if the file held them; `seen` sees the
+  /// text of the lines first, in order, one or several lines at a time. A source
+  /// that is not open gives an empty document, as an empty file would, and one that
+  /// fails part-way the lines read until then: the document is whole either way.
+  /// Such a store is never written back: Render gives its bytes.
+  using LineSeen = std::function<void(std::string_view lines)>;
   void OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen);
+  /// OpenFrom with the lines of the file at `sourcePath` ("" for none; one that
+  /// cannot be opened counts as none), read in place rather than line by line.
+  /// False when reading stopped at a read error.
+  bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
 
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& defaultValue) const;
@@ -98,25 +105,77 @@ class ConfigReader {
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }
-  const Document& GetDocument() const { return *document_; }
+  /// A copy of the document as sections of keys, in order.
+  Document GetDocument() const;
 
  private:
+  // A section as first named, and a key line. Names and values are views into
+  // text_: the lines of the file where they were read, and what was set after.
+  // The first eight upper-cased bytes of a name, as one number, settle most
+  // comparisons.
+  struct Section {
+    size_t offset, size;
+    uint64_t prefix;
+  };
+  struct Entry {
+    uint64_t prefix;
+    size_t keyOffset, keySize, valueOffset, valueSize;
+    uint32_t section;  // index into sections_
+    uint32_t order;    // of setting since the last sort: a later value wins
+  };
+  // What a store holds, kept from one store to the next (see the destructor).
+  struct Storage {
+    std::unique_ptr<char[]> text;  // not a string: growing one would clear it
+    size_t size = 0, capacity = 0;
+    std::vector<Section> sections;
+    std::vector<Entry> entries;
+    std::vector<Entry> scratch;  // for sorting
+  };
+  static constexpr uint32_t kNoSection = UINT32_MAX;
+
   void Load();
-  void Parse(LineReader& reader, const LineSeen* seen);
-  ConfigSection& SectionNamed(std::string_view name);
-  static void Store(ConfigSection* keys, std::string_view key, std::string_view value);
+  void BeginParse();
+  void EndParse(const platform::Result& read);
+  platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened);
+  void ParseLine(size_t offset, size_t size);
+  /// `inText`: the name lies in text_, where the line was read.
+  uint32_t SectionNamed(std::string_view name, bool inText);
+  void Store(uint32_t section, size_t keyOffset, size_t keySize, size_t valueOffset,
+             size_t valueSize);
+  char* Reserve(size_t more) const;
   /// The stored value, or null when the section or the key is missing.
-  const std::pmr::string* Find(const std::string& section, const std::string& key) const;
+  const Entry* Find(std::string_view section, std::string_view key) const;
+  std::string_view Text(size_t offset, size_t size) const {
+    return {data_.text.get() + offset, size};
+  }
+  std::string_view KeyOf(const Entry& entry) const { return Text(entry.keyOffset, entry.keySize); }
+  std::string_view ValueOf(const Entry& entry) const {
+    return Text(entry.valueOffset, entry.valueSize);
+  }
+  std::string_view NameOf(const Section& section) const {
+    return Text(section.offset, section.size);
+  }
+  /// Sections sorted, one per name; keys sorted within them, one per name with the
+  /// last value given. Lookups and Render see the store so; reading and setting
+  /// only append, and come here now and then to bound the memory of repeated keys.
+  void Normalize() const;
+  void RankSections() const;
+  /// Drops the text that no name or value uses any more; the text from `keep` on
+  /// stays too, and its new offset is returned.
+  size_t CompactText(size_t keep) const;
 
-  Document* NewDocument();
-
-  // The document and all it holds live in this arena. A small store needs no
-  // allocation at all: the arena's first block is part of the store.
-  alignas(std::max_align_t) char firstBlock_[1024];
-  std::pmr::monotonic_buffer_resource arena_{firstBlock_, sizeof firstBlock_};
-  Document* document_;
-  ConfigSection* lastSection_ = nullptr;  // the section SectionNamed found last
-  std::string lastSectionName_;
+  // Sorted up to sortedSections_ and sortedEntries_; what follows is appended in
+  // the order of reading. Lookups from const members sort the rest first, or
+  // look through it while it is short.
+  mutable Storage data_;
+  mutable size_t sortedSections_ = 0;
+  mutable size_t sortedEntries_ = 0;
+  mutable uint32_t lastSection_ = kNoSection;  // the section SectionNamed gave last
+  mutable uint32_t nextOrder_ = 1;             // 0 stands for what is sorted already
+  mutable unsigned scans_ = 0;                 // lookups through the appended entries
+  size_t compactAt_ = 0;                       // text size that asks for compaction
+  static thread_local Storage spare_;
+  bool firstLine_ = true;
   bool loaded_ = false;
   bool writable_ = false;
   bool modified_ = false;

@@ -340,15 +340,14 @@ bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
                                   const std::string& aircraftCfgPath, ConfigReader* aircraftCfg,
                                   bool* wholeCopy) {
   static const char kHelicopter[] = "[helicopter]";
-  // A missing or unreadable vorn.cfg gives an empty copy.
-  LineReader reader;
-  if (!baseCfgPath.empty()) reader.Open(baseCfgPath);
+  // A missing or unreadable vorn.cfg gives an empty copy. The needle holds no line
+  // end: found in several lines at once, it lies within one of them.
   bool isAirplane = true;
-  aircraftCfg->OpenFrom(aircraftCfgPath, reader, [&isAirplane](std::string_view line) {
-    if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
-      isAirplane = false;
-  });
-  *wholeCopy = !reader.Failed();
+  *wholeCopy =
+      aircraftCfg->OpenCopy(aircraftCfgPath, baseCfgPath, [&isAirplane](std::string_view lines) {
+        if (isAirplane && ContainsLowerNeedle(lines, kHelicopter, sizeof kHelicopter - 1))
+          isAirplane = false;
+      });
   return isAirplane;
 }
 
