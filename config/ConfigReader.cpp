@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "config/IniLine.h"
 #include "config/LineReader.h"
@@ -22,38 +23,50 @@ constexpr size_t kReadBlock = 32 * 1024;
 // a file that repeats one key a million times holds one entry, not a million.
 constexpr size_t kSortBatch = 4096;
 
-// Lookups look through this many appended entries, this many times, before they
-// sort them: a small file is never sorted.
-constexpr size_t kScanLimit = 1024;
-constexpr unsigned kScans = 32;
+// Lookups look through the appended entries this many times before they sort
+// them: a file read for a few values is never sorted.
+constexpr unsigned kScans = 16;
 
 // The text of comments, line ends and replaced values is dropped once the text
 // has grown past this and twice what it was after the last time.
 constexpr size_t kCompactFrom = 1024 * 1024;
 
 // A store's buffers go to the next store unless they grew beyond this.
-constexpr size_t kSpareLimit = 256 * 1024;
+constexpr size_t kSpareLimit = 1024 * 1024;
 
 inline unsigned char Upper(char c) { return text::UpperByte(static_cast<unsigned char>(c)); }
+
+// Eight bytes from `p` as one number that orders as the bytes do, each byte from
+// 'a' to 'z' upper-cased.
+inline uint64_t FoldedWord(const char* at) {
+  // Written out so that the compiler makes one load of it.
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(at);
+  const uint64_t word = uint64_t{p[0]} << 56 | uint64_t{p[1]} << 48 | uint64_t{p[2]} << 40 |
+                        uint64_t{p[3]} << 32 | uint64_t{p[4]} << 24 | uint64_t{p[5]} << 16 |
+                        uint64_t{p[6]} << 8 | uint64_t{p[7]};
+  // All eight bytes at once: those from 'a' to 'z' lose 0x20.
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const uint64_t low = word & (0x7F * kOnes);
+  const uint64_t lower =
+      (low + (0x80 - 'a') * kOnes) & ~(low + (0x80 - 'z' - 1) * kOnes) & ~word & (0x80 * kOnes);
+  return word - (lower >> 2);
+}
 
 // The first eight upper-cased bytes of the name at `name` of `size` bytes, padded
 // with zeros, as one number that orders as the bytes do. `readable` bytes may be
 // read from `name` on.
 inline uint64_t PrefixOf(const char* name, size_t size, size_t readable) {
-  uint64_t prefix = 0;
-  if (readable >= 8) {
-    for (size_t i = 0; i < 8; ++i) prefix = prefix << 8 | static_cast<unsigned char>(name[i]);
-    // Each byte from 'a' to 'z' loses 0x20, in all eight at once.
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    const uint64_t low = prefix & (0x7F * kOnes);
-    const uint64_t lower =
-        (low + (0x80 - 'a') * kOnes) & ~(low + (0x80 - 'z' - 1) * kOnes) & ~prefix & (0x80 * kOnes);
-    prefix -= lower >> 2;
-    if (size < 8) prefix &= size == 0 ? 0 : ~uint64_t{0} << (8 * (8 - size));
-    return prefix;
-  }
-  for (size_t i = 0; i < 8; ++i) prefix = prefix << 8 | (i < size ? Upper(name[i]) : 0);
-  return prefix;
+  if (size >= 8) return FoldedWord(name);
+  if (size == 0) return 0;
+  if (readable >= 8) return FoldedWord(name) & ~uint64_t{0} << (8 * (8 - size));
+  char padded[8] = {};
+  for (size_t i = 0; i < size; ++i) padded[i] = name[i];
+  return FoldedWord(padded);
+}
+
+// The next eight bytes of the name, as PrefixOf gives the first eight.
+inline uint64_t SecondOf(const char* name, size_t size, size_t readable) {
+  return size > 8 ? PrefixOf(name + 8, size - 8 < 8 ? size - 8 : 8, readable - 8) : 0;
 }
 
 inline uint64_t PrefixOf(std::string_view name) {
@@ -65,7 +78,9 @@ inline int CompareNames(uint64_t p, std::string_view a, uint64_t q, std::string_
   if (p != q) return p < q ? -1 : 1;
   // Equal prefixes: the first bytes, up to eight, are equal already.
   const size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = n < 8 ? n : 8; i < n; ++i) {
+  size_t i = n < 8 ? n : 8;
+  for (; i + 8 <= n && std::memcmp(a.data() + i, b.data() + i, 8) == 0;) i += 8;
+  for (; i < n; ++i) {
     if (a[i] == b[i]) continue;
     const unsigned char u = Upper(a[i]), v = Upper(b[i]);
     if (u != v) return u < v ? -1 : 1;
@@ -77,9 +92,17 @@ inline int CompareNames(uint64_t p, std::string_view a, uint64_t q, std::string_
 
 thread_local ConfigReader::Storage ConfigReader::spare_;
 
+size_t ConfigReader::Storage::Footprint() const {
+  return capacity + (entries.capacity() + merged.capacity()) * sizeof(Entry) +
+         sorting * sizeof(SortKey) + (sections.capacity() + ranked.capacity()) * sizeof(Section) +
+         starts.capacity() * sizeof(size_t);
+}
+
 ConfigReader::ConfigReader() {
-  // Every livery opens two small files: the buffers of the last store serve again.
+  // Every livery opens two small files and every package one large one: the
+  // buffers of an earlier store serve again.
   std::swap(data_, spare_);
+  Sorted();
 }
 
 ConfigReader::~ConfigReader() {
@@ -89,11 +112,9 @@ ConfigReader::~ConfigReader() {
   } catch (...) {
   }
   Cleanup();
-  if (spare_.capacity == 0 && data_.capacity <= kSpareLimit &&
-      data_.entries.capacity() * sizeof(Entry) <= kSpareLimit &&
-      data_.scratch.capacity() * sizeof(Entry) <= kSpareLimit &&
-      data_.sections.capacity() * sizeof(Section) <= kSpareLimit)
-    std::swap(data_, spare_);
+  // The larger buffers stay, up to a limit: a package's store needs them again.
+  const size_t footprint = data_.Footprint();
+  if (footprint <= kSpareLimit && footprint > spare_.Footprint()) std::swap(data_, spare_);
 }
 
 void ConfigReader::Open(const std::string& path, bool writable) {
@@ -126,10 +147,10 @@ void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const L
   while (source.ReadLine(&line)) {
     seen(line);
     // The line is kept where the names and values of the store live.
-    const size_t offset = data_.size;
-    std::memcpy(Reserve(line.size()), line.data(), line.size());
+    char* const copy = Reserve(line.size());
+    if (!line.empty()) std::memcpy(copy, line.data(), line.size());
     data_.size += line.size();
-    ParseLine(offset, line.size());
+    ParseLine(copy, copy + line.size());
   }
   EndParse(source.Error());
   // The store stands for the copy, which holds whatever could be read.
@@ -180,20 +201,10 @@ platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen
     // A line cut short by a read error is not a line of the file.
     if (!read.Ok()) return read;
     data_.size += count;
-    const char* const text = data_.text.get();
-    const size_t end = data_.size;
-    size_t next = line;
-    while (const char* lf = static_cast<const char*>(std::memchr(text + next, '\n', end - next))) {
-      const size_t at = static_cast<size_t>(lf - text);
-      ParseLine(next, at - next - (at > next && text[at - 1] == '\r'));
-      next = at + 1;
-    }
     // Fewer bytes than asked for are the end of the file.
     const bool atEnd = count < kReadBlock;
-    if (atEnd && next < end) {
-      ParseLine(next, end - next);
-      next = end;
-    }
+    const size_t next = ParseLines(line, atEnd);
+    const char* const text = data_.text.get();
     if (seen && next > line) (*seen)(std::string_view(text + line, next - line));
     line = next;
     if (atEnd) return read;
@@ -205,9 +216,25 @@ platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen
   }
 }
 
-void ConfigReader::ParseLine(size_t offset, size_t size) {
+size_t ConfigReader::ParseLines(size_t from, bool atEnd) {
   const char* const text = data_.text.get();
-  const IniLine read = IniLine::Classify(std::string_view(text + offset, size), firstLine_);
+  const char* const end = text + data_.size;
+  const char* line = text + from;
+  while (line < end) {
+    const char* lf =
+        static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
+    if (!lf && !atEnd) break;
+    // A CR right before the LF belongs to the line end; a last line keeps its CR.
+    const char* lineEnd = lf ? lf - (lf > line && lf[-1] == '\r') : end;
+    ParseLine(line, lineEnd);
+    line = lf ? lf + 1 : end;
+  }
+  return static_cast<size_t>(line - text);
+}
+
+inline void ConfigReader::ParseLine(const char* line, const char* lineEnd) {
+  const IniLine read =
+      IniLine::Classify(std::string_view(line, static_cast<size_t>(lineEnd - line)), firstLine_);
   if (firstLine_) {
     firstLine_ = false;
     utf8Bom_ = read.mark == IniLine::Mark::kUtf8;
@@ -219,6 +246,7 @@ void ConfigReader::ParseLine(size_t offset, size_t size) {
     // Keys before the first header live in the section named "", which no header
     // can name, and are written back first.
     if (lastSection_ == kNoSection) SectionNamed(std::string_view(), false);
+    const char* const text = data_.text.get();
     const size_t key = static_cast<size_t>(read.name.data() - text);
     // A line without '=' has no value: any place will do for its nothing.
     const size_t value = read.value.data() ? static_cast<size_t>(read.value.data() - text) : 0;
@@ -253,88 +281,139 @@ uint32_t ConfigReader::SectionNamed(std::string_view name, bool inText) {
   data_.sections.push_back(
       {offset, name.size(), PrefixOf(data_.text.get() + offset, name.size(), data_.size - offset)});
   lastSection_ = static_cast<uint32_t>(data_.sections.size() - 1);
+  ++appended_;
   return lastSection_;
 }
 
-void ConfigReader::Store(uint32_t section, size_t keyOffset, size_t keySize, size_t valueOffset,
-                         size_t valueSize) {
+inline void ConfigReader::Store(uint32_t section, size_t keyOffset, size_t keySize,
+                                size_t valueOffset, size_t valueSize) {
   if (data_.entries.capacity() == 0) data_.entries.reserve(64);
   data_.entries.push_back({PrefixOf(data_.text.get() + keyOffset, keySize, data_.size - keyOffset),
-                           keyOffset, keySize, valueOffset, valueSize, section, nextOrder_++});
-  const size_t appended =
-      data_.entries.size() - sortedEntries_ + data_.sections.size() - sortedSections_;
-  if ((appended >= kSortBatch && appended > sortedEntries_ + sortedSections_) ||
-      nextOrder_ == UINT32_MAX)
-    Normalize();
+                           keyOffset, keySize, valueOffset, valueSize, section});
+  if (++appended_ >= appendLimit_) Normalize();
 }
 
 void ConfigReader::Normalize() const {
   scans_ = 0;
   if (data_.sections.size() > sortedSections_) RankSections();
   std::vector<Entry>& entries = data_.entries;
-  if (entries.size() == sortedEntries_) return;
-  // By section first, keeping the order within each: a section's keys stand
-  // together in a file, so only each section's keys are sorted among themselves.
-  std::vector<Entry>& sorted = data_.scratch;
-  sorted.resize(entries.size());
-  std::vector<size_t> starts(data_.sections.size() + 1, 0);
+  const size_t count = entries.size();
+  if (count == sortedEntries_) return Sorted();
+  // By section first, keeping the order within each, as the keys of a section
+  // stand together in a file: only each section's keys are sorted among
+  // themselves, and only in sections that gained some.
+  std::vector<size_t>& starts = data_.starts;
+  starts.assign(data_.sections.size() + 1, 0);
   for (const Entry& entry : entries) ++starts[entry.section + 1];
   for (size_t rank = 1; rank < starts.size(); ++rank) starts[rank] += starts[rank - 1];
-  std::vector<size_t> next(starts.begin(), starts.end() - 1);
-  for (const Entry& entry : entries) sorted[next[entry.section]++] = entry;
-  const auto less = [this](const Entry& a, const Entry& b) {
-    const int names = CompareNames(a.prefix, KeyOf(a), b.prefix, KeyOf(b));
-    return names != 0 ? names < 0 : a.order < b.order;
+  SortKey* const keys = SortKeys(count);
+  const char* const text = data_.text.get();
+  const size_t textSize = data_.size;
+  // Each section's next place; a section that gained a key is marked by the
+  // last bit, as places are counted in twos.
+  for (size_t& start : starts) start *= 2;
+  for (size_t i = 0; i < count; ++i) {
+    const Entry& entry = entries[i];
+    size_t& next = starts[entry.section];
+    keys[next / 2] = {entry.prefix,
+                      SecondOf(text + entry.keyOffset, entry.keySize, textSize - entry.keyOffset),
+                      i};
+    next = (next + 2) | (i >= sortedEntries_);
+  }
+  const auto compare = [&entries, this](const SortKey& a, const SortKey& b) {
+    return CompareKeys(a, entries[a.index].keySize, KeyOf(entries[a.index]), b,
+                       entries[b.index].keySize, KeyOf(entries[b.index]));
   };
   // One entry per key: the name as first read, the value given last.
-  size_t kept = 0;
-  for (size_t rank = 0; rank + 1 < starts.size(); ++rank) {
-    const auto first = sorted.begin() + static_cast<ptrdiff_t>(starts[rank]);
-    const auto last = sorted.begin() + static_cast<ptrdiff_t>(starts[rank + 1]);
-    std::sort(first, last, less);
-    for (auto entry = first; entry != last; ++entry) {
-      Entry* previous = entry != first ? &entries[kept - 1] : nullptr;
-      if (previous && previous->prefix == entry->prefix &&
-          CompareNames(previous->prefix, KeyOf(*previous), entry->prefix, KeyOf(*entry)) == 0) {
-        previous->valueOffset = entry->valueOffset;
-        previous->valueSize = entry->valueSize;
+  std::vector<Entry>& merged = data_.merged;
+  merged.clear();
+  merged.reserve(count);
+  for (size_t rank = 0, begin = 0; rank + 1 < starts.size(); ++rank) {
+    const size_t end = starts[rank] / 2;
+    SortKey* const first = keys + begin;
+    SortKey* const last = keys + end;
+    begin = end;
+    if (!(starts[rank] & 1)) {
+      for (const SortKey* key = first; key != last; ++key) merged.push_back(entries[key->index]);
+      continue;
+    }
+    std::sort(first, last, [&compare](const SortKey& a, const SortKey& b) {
+      const int names = compare(a, b);
+      return names != 0 ? names < 0 : a.index < b.index;
+    });
+    for (const SortKey* key = first; key != last; ++key) {
+      const Entry& entry = entries[key->index];
+      if (key != first && compare(key[-1], *key) == 0) {
+        merged.back().valueOffset = entry.valueOffset;
+        merged.back().valueSize = entry.valueSize;
       } else {
-        entries[kept] = *entry;
-        entries[kept++].order = 0;
+        merged.push_back(entry);
       }
     }
   }
-  entries.resize(kept);
-  sortedEntries_ = kept;
-  nextOrder_ = 1;
+  entries.swap(merged);
+  sortedEntries_ = entries.size();
+  Sorted();
+}
+
+ConfigReader::SortKey* ConfigReader::SortKeys(size_t count) const {
+  if (data_.sorting < count) {
+    data_.keys.reset(new SortKey[count]);
+    data_.sorting = count;
+  }
+  return data_.keys.get();
+}
+
+int ConfigReader::CompareKeys(const SortKey& a, size_t aSize, std::string_view aName,
+                              const SortKey& b, size_t bSize, std::string_view bName) {
+  if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+  if (a.second != b.second) return a.second < b.second ? -1 : 1;
+  // Sixteen bytes alike, padding counted as NULs: where one name ends within
+  // them, the shorter is less.
+  if (aSize <= 16 || bSize <= 16) return aSize < bSize ? -1 : aSize > bSize ? 1 : 0;
+  return CompareNames(a.prefix, aName, b.prefix, bName);
+}
+
+void ConfigReader::Sorted() const {
+  // Appended keys are sorted in once they outnumber the sorted ones.
+  appended_ = 0;
+  appendLimit_ = std::max(kSortBatch, sortedEntries_ + sortedSections_ + 1);
 }
 
 void ConfigReader::RankSections() const {
   std::vector<Section>& sections = data_.sections;
+  const size_t count = sections.size();
+  const char* const text = data_.text.get();
+  const size_t textSize = data_.size;
   // By name, and among equal names by first use, so that the first spelling stays:
   // every sorted section was named before any appended one.
-  std::vector<uint32_t> order(sections.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [this, &sections](uint32_t a, uint32_t b) {
-    const Section &x = sections[a], &y = sections[b];
-    const int names = CompareNames(x.prefix, NameOf(x), y.prefix, NameOf(y));
-    return names != 0 ? names < 0 : a < b;
+  SortKey* const keys = SortKeys(count);
+  for (size_t i = 0; i < count; ++i) {
+    const Section& section = sections[i];
+    keys[i] = {section.prefix,
+               SecondOf(text + section.offset, section.size, textSize - section.offset), i};
+  }
+  const auto compare = [&sections, this](const SortKey& a, const SortKey& b) {
+    return CompareKeys(a, sections[a.index].size, NameOf(sections[a.index]), b,
+                       sections[b.index].size, NameOf(sections[b.index]));
+  };
+  std::sort(keys, keys + count, [&compare](const SortKey& a, const SortKey& b) {
+    const int names = compare(a, b);
+    return names != 0 ? names < 0 : a.index < b.index;
   });
-  std::vector<uint32_t> rank(sections.size());
-  std::vector<Section> ranked;
-  ranked.reserve(sections.size());
-  for (const uint32_t index : order) {
-    const Section& section = sections[index];
-    if (ranked.empty() || CompareNames(ranked.back().prefix, NameOf(ranked.back()), section.prefix,
-                                       NameOf(section)) != 0)
-      ranked.push_back(section);
-    rank[index] = static_cast<uint32_t>(ranked.size() - 1);
+  std::vector<Section>& ranked = data_.ranked;
+  ranked.clear();
+  std::vector<size_t>& rank = data_.starts;  // free until the entries are sorted
+  rank.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    if (i == 0 || compare(keys[i - 1], keys[i]) != 0) ranked.push_back(sections[keys[i].index]);
+    rank[keys[i].index] = ranked.size() - 1;
   }
   sections.swap(ranked);
   sortedSections_ = sections.size();
   // The new ranks keep the order of the sorted entries: new names only come between.
-  for (Entry& entry : data_.entries) entry.section = rank[entry.section];
-  if (lastSection_ != kNoSection) lastSection_ = rank[lastSection_];
+  for (Entry& entry : data_.entries) entry.section = static_cast<uint32_t>(rank[entry.section]);
+  if (lastSection_ != kNoSection) lastSection_ = static_cast<uint32_t>(rank[lastSection_]);
 }
 
 size_t ConfigReader::CompactText(size_t keep) const {
@@ -369,56 +448,70 @@ const ConfigReader::Entry* ConfigReader::Find(std::string_view section,
                                               std::string_view key) const {
   const std::vector<Entry>& entries = data_.entries;
   const std::vector<Section>& sections = data_.sections;
-  if (entries.size() - sortedEntries_ > kScanLimit ||
-      sections.size() - sortedSections_ > kScanLimit || scans_ >= kScans)
-    Normalize();
+  if (scans_ >= kScans) Normalize();
   const uint64_t sectionPrefix = PrefixOf(section);
   const uint64_t keyPrefix = PrefixOf(key);
+  const auto isSection = [&](const Section& named) {
+    return CompareNames(named.prefix, NameOf(named), sectionPrefix, section);
+  };
+  const auto isKey = [&](const Entry& entry) {
+    return CompareNames(entry.prefix, KeyOf(entry), keyPrefix, key);
+  };
   // The appended entries, the last first: a later value wins.
   if (entries.size() > sortedEntries_) ++scans_;
   for (size_t i = entries.size(); i-- > sortedEntries_;) {
     const Entry& entry = entries[i];
-    if (entry.prefix != keyPrefix || CompareNames(entry.prefix, KeyOf(entry), keyPrefix, key) != 0)
-      continue;
-    const Section& named = sections[entry.section];
-    if (CompareNames(named.prefix, NameOf(named), sectionPrefix, section) == 0) return &entry;
+    if (entry.prefix == keyPrefix && isKey(entry) == 0 && isSection(sections[entry.section]) == 0)
+      return &entry;
   }
   const auto sortedSections = sections.begin() + static_cast<ptrdiff_t>(sortedSections_);
-  const auto named = std::lower_bound(
-      sections.begin(), sortedSections, section, [&](const Section& a, std::string_view) {
-        return CompareNames(a.prefix, NameOf(a), sectionPrefix, section) < 0;
-      });
-  if (named == sortedSections ||
-      CompareNames(named->prefix, NameOf(*named), sectionPrefix, section) != 0)
-    return nullptr;
+  const auto named =
+      std::lower_bound(sections.begin(), sortedSections, section,
+                       [&](const Section& a, std::string_view) { return isSection(a) < 0; });
+  if (named == sortedSections || isSection(*named) != 0) return nullptr;
   const uint32_t rank = static_cast<uint32_t>(named - sections.begin());
   const auto sortedEntries = entries.begin() + static_cast<ptrdiff_t>(sortedEntries_);
   const auto found =
       std::lower_bound(entries.begin(), sortedEntries, key, [&](const Entry& a, std::string_view) {
-        if (a.section != rank) return a.section < rank;
-        return CompareNames(a.prefix, KeyOf(a), keyPrefix, key) < 0;
+        return a.section != rank ? a.section < rank : isKey(a) < 0;
       });
-  if (found == sortedEntries || found->section != rank ||
-      CompareNames(found->prefix, KeyOf(*found), keyPrefix, key) != 0)
-    return nullptr;
+  if (found == sortedEntries || found->section != rank || isKey(*found) != 0) return nullptr;
   return &*found;
 }
 
-std::string ConfigReader::GetString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue) const {
-  const Entry* entry = Find(section, key);
-  return entry != nullptr ? std::string(ValueOf(*entry)) : defaultValue;
+std::string ConfigReader::GetString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+  return std::string(GetView(section, key, defaultValue));
 }
+
+std::string_view ConfigReader::GetView(std::string_view section, std::string_view key,
+                                       std::string_view defaultValue) const {
+  const Entry* entry = Find(section, key);
+  return entry != nullptr ? ValueOf(*entry) : defaultValue;
+}
+
+namespace {
+
+// AtoI of a value, which is not terminated: read up to its first NUL as the C
+// library reads a string.
+int ValueToInt(std::string_view value) {
+  char copy[64];
+  if (value.size() >= sizeof copy) return text::AtoI(std::string(value));
+  std::memcpy(copy, value.data(), value.size());
+  copy[value.size()] = '\0';
+  return text::AtoI(copy);
+}
+
+}  // namespace
 
 // For a missing key the integer getters return the default as it is: "%d" and
 // AtoI give back every int unchanged.
-int ConfigReader::GetInt(const std::string& section, const std::string& key,
-                         int defaultValue) const {
+int ConfigReader::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
   const Entry* entry = Find(section, key);
-  return entry != nullptr ? text::AtoI(std::string(ValueOf(*entry))) : defaultValue;
+  return entry != nullptr ? ValueToInt(ValueOf(*entry)) : defaultValue;
 }
 
-double ConfigReader::GetDouble(const std::string& section, const std::string& key,
+double ConfigReader::GetDouble(std::string_view section, std::string_view key,
                                double defaultValue) const {
   const Entry* entry = Find(section, key);
   // The default goes through "%f" on purpose: six decimals, as callers expect.
@@ -426,14 +519,24 @@ double ConfigReader::GetDouble(const std::string& section, const std::string& ke
                           : text::AtoF(text::Format("%f", defaultValue));
 }
 
-bool ConfigReader::GetBool(const std::string& section, const std::string& key,
+bool ConfigReader::GetBool(std::string_view section, std::string_view key,
                            bool defaultValue) const {
   const Entry* entry = Find(section, key);
-  return entry != nullptr ? text::AtoI(std::string(ValueOf(*entry))) != 0 : defaultValue;
+  return entry != nullptr ? ValueToInt(ValueOf(*entry)) != 0 : defaultValue;
 }
 
-void ConfigReader::SetString(const std::string& section, const std::string& key,
-                             const std::string& value) {
+void ConfigReader::SetString(std::string_view section, std::string_view key,
+                             std::string_view value) {
+  // Text read from this store moves when the text grows: such views are copied first.
+  const std::less_equal<const char*> atMost;
+  const char* const text = data_.text.get();
+  const auto ours = [&](std::string_view view) {
+    return !view.empty() && atMost(text, view.data()) && atMost(view.data(), text + data_.size);
+  };
+  if (ours(section) || ours(key) || ours(value)) {
+    SetString(std::string(section), std::string(key), std::string(value));
+    return;
+  }
   modified_ = true;
   const uint32_t named = SectionNamed(section, false);
   // "key=value", as a line of a file would hold them.
@@ -535,6 +638,6 @@ void ConfigReader::Cleanup() {
   sortedSections_ = 0;
   sortedEntries_ = 0;
   lastSection_ = kNoSection;
-  nextOrder_ = 1;
   scans_ = 0;
+  Sorted();
 }

@@ -64,13 +64,16 @@ class ConfigReader {
   /// False when reading stopped at a read error.
   bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
 
-  std::string GetString(const std::string& section, const std::string& key,
-                        const std::string& defaultValue) const;
-  int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
-  double GetDouble(const std::string& section, const std::string& key, double defaultValue) const;
-  bool GetBool(const std::string& section, const std::string& key, bool defaultValue) const;
+  std::string GetString(std::string_view section, std::string_view key,
+                        std::string_view defaultValue) const;
+  /// GetString without the copy: the view holds until the store changes.
+  std::string_view GetView(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+  int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+  double GetDouble(std::string_view section, std::string_view key, double defaultValue) const;
+  bool GetBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
-  void SetString(const std::string& section, const std::string& key, const std::string& value);
+  void SetString(std::string_view section, std::string_view key, std::string_view value);
 
   /// The bytes that a save writes for this document; false, with none, when it
   /// may not be written back (not loaded whole, or a UTF-16 file).
@@ -120,8 +123,13 @@ class ConfigReader {
   struct Entry {
     uint64_t prefix;
     size_t keyOffset, keySize, valueOffset, valueSize;
-    uint32_t section;  // index into sections_
-    uint32_t order;    // of setting since the last sort: a later value wins
+    uint32_t section;  // index into the sections
+  };
+  // An entry or a section to sort: the first sixteen bytes of its name as two
+  // prefixes, and where it is.
+  struct SortKey {
+    uint64_t prefix, second;
+    size_t index;
   };
   // What a store holds, kept from one store to the next (see the destructor).
   struct Storage {
@@ -129,7 +137,14 @@ class ConfigReader {
     size_t size = 0, capacity = 0;
     std::vector<Section> sections;
     std::vector<Entry> entries;
-    std::vector<Entry> scratch;  // for sorting
+    // For sorting: `sorting` keys; where each section's entries begin; and the
+    // entries and sections as they come out.
+    std::unique_ptr<SortKey[]> keys;
+    size_t sorting = 0;
+    std::vector<size_t> starts;
+    std::vector<Entry> merged;
+    std::vector<Section> ranked;
+    size_t Footprint() const;
   };
   static constexpr uint32_t kNoSection = UINT32_MAX;
 
@@ -137,7 +152,10 @@ class ConfigReader {
   void BeginParse();
   void EndParse(const platform::Result& read);
   platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened);
-  void ParseLine(size_t offset, size_t size);
+  /// Parses the lines of text_ from `from` on: those that end, and at the end of
+  /// the file the last one too. Where the next line begins.
+  size_t ParseLines(size_t from, bool atEnd);
+  void ParseLine(const char* line, const char* lineEnd);
   /// `inText`: the name lies in text_, where the line was read.
   uint32_t SectionNamed(std::string_view name, bool inText);
   void Store(uint32_t section, size_t keyOffset, size_t keySize, size_t valueOffset,
@@ -159,7 +177,12 @@ class ConfigReader {
   /// last value given. Lookups and Render see the store so; reading and setting
   /// only append, and come here now and then to bound the memory of repeated keys.
   void Normalize() const;
+  /// Sets when Store normalizes again.
+  void Sorted() const;
   void RankSections() const;
+  SortKey* SortKeys(size_t count) const;
+  static int CompareKeys(const SortKey& a, size_t aSize, std::string_view aName, const SortKey& b,
+                         size_t bSize, std::string_view bName);
   /// Drops the text that no name or value uses any more; the text from `keep` on
   /// stays too, and its new offset is returned.
   size_t CompactText(size_t keep) const;
@@ -171,8 +194,9 @@ class ConfigReader {
   mutable size_t sortedSections_ = 0;
   mutable size_t sortedEntries_ = 0;
   mutable uint32_t lastSection_ = kNoSection;  // the section SectionNamed gave last
-  mutable uint32_t nextOrder_ = 1;             // 0 stands for what is sorted already
   mutable unsigned scans_ = 0;                 // lookups through the appended entries
+  mutable size_t appended_ = 0;                // entries and sections since the last sort
+  mutable size_t appendLimit_ = 0;             // that ask for the next
   size_t compactAt_ = 0;                       // text size that asks for compaction
   static thread_local Storage spare_;
   bool firstLine_ = true;

@@ -389,16 +389,16 @@ bool KVBProcessor::DeleteFolder(const std::string& folder) {
 void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg,
                                  int index, LineWriter& database, double staticCgHeight,
                                  double staticPitch, bool isAirplane, bool hidden) {
-  std::string description;
-  std::string performance;
+  // Kept from livery to livery: their room is made once.
+  static thread_local std::string path, description, performance, line;
   int kvbVersion = 0;
   {
     ConfigReader liveryIni;
-    liveryIni.Open(liveryFolder + "\\vorn.ini", false);
-    const std::string aircraft = liveryIni.GetString(kVorn, "aircraft", kEmpty);
-    const std::string model = liveryIni.GetString(kVorn, "model", kEmpty);
-    const std::string fde = liveryIni.GetString(kVorn, "fde", kEmpty);
-    const std::string repaint = liveryIni.GetString(kVorn, "repaint", kEmpty);
+    liveryIni.Open(path.assign(liveryFolder).append("\\vorn.ini"), false);
+    const std::string_view aircraft = liveryIni.GetView(kVorn, "aircraft", kEmpty);
+    const std::string_view model = liveryIni.GetView(kVorn, "model", kEmpty);
+    const std::string_view fde = liveryIni.GetView(kVorn, "fde", kEmpty);
+    const std::string_view repaint = liveryIni.GetView(kVorn, "repaint", kEmpty);
     const int polyMin = liveryIni.GetInt(kVorn, "polymin", 0);
     const int polyMax = liveryIni.GetInt(kVorn, "polymax", 0);
     const int lod = liveryIni.GetInt(kVorn, "LOD", 0);
@@ -406,9 +406,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
 
     // Built by concatenation rather than printf: values are bytes and may hold
     // a NUL, which "%s" would cut off.
-    description.reserve(kLibraryBanner.size() + kDistributionNotice.size() + aircraft.size() +
-                        model.size() + fde.size() + repaint.size() + 128);
-    description.append(kLibraryBanner);
+    description.assign(kLibraryBanner);
     description.append("\\n\\n");
     description.append(aircraft);
     description.append("\\nmodel: ");
@@ -419,6 +417,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     description.append(repaint);
     description.append("\\n");
     // The performance text is the polygon lines, each ended with "\\n".
+    performance.clear();
     AppendPolygonLines(&performance, polyMin, lod, polyMax);
     performance.append("\\n");
     description.append(performance);
@@ -428,13 +427,13 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   }
 
   ConfigReader liveryLiv;
-  liveryLiv.Open(liveryFolder + "\\vorn.liv", false);
-  const std::string title = liveryLiv.GetString(kFltsim, "title", kEmpty);
-  const std::string sim = liveryLiv.GetString(kFltsim, "sim", kEmpty);
-  const std::string model = liveryLiv.GetString(kFltsim, "model", kEmpty);
-  const std::string texture = liveryLiv.GetString(kFltsim, "texture", kEmpty);
-  const std::string uiType = liveryLiv.GetString(kFltsim, "ui_type", kEmpty);
-  const std::string uiVariation = liveryLiv.GetString(kFltsim, "ui_variation", kEmpty);
+  liveryLiv.Open(path.assign(liveryFolder).append("\\vorn.liv"), false);
+  const std::string_view title = liveryLiv.GetView(kFltsim, "title", kEmpty);
+  const std::string_view sim = liveryLiv.GetView(kFltsim, "sim", kEmpty);
+  const std::string_view model = liveryLiv.GetView(kFltsim, "model", kEmpty);
+  const std::string_view texture = liveryLiv.GetView(kFltsim, "texture", kEmpty);
+  const std::string_view uiType = liveryLiv.GetView(kFltsim, "ui_type", kEmpty);
+  const std::string_view uiVariation = liveryLiv.GetView(kFltsim, "ui_variation", kEmpty);
 
   static const std::string kAirplane = "airplane";
   static const std::string kHelicopter = "Helicopter";
@@ -457,9 +456,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     aircraftCfg.SetString(section, "ui_createdby", kWebDomain);
   }
 
-  std::string line;
-  line.reserve(title.size() + uiVariation.size() + 48);
-  line.append(title);
+  line.assign(title);
   line += ' ';
   line.append(uiVariation);
   platform::WriteConsoleLine(line);
