@@ -288,8 +288,9 @@ uint32_t ConfigReader::SectionNamed(std::string_view name, bool inText) {
 inline void ConfigReader::Store(uint32_t section, size_t keyOffset, size_t keySize,
                                 size_t valueOffset, size_t valueSize) {
   if (data_.entries.capacity() == 0) data_.entries.reserve(64);
-  data_.entries.push_back({PrefixOf(data_.text.get() + keyOffset, keySize, data_.size - keyOffset),
-                           keyOffset, keySize, valueOffset, valueSize, section});
+  data_.entries.emplace_back(
+      PrefixOf(data_.text.get() + keyOffset, keySize, data_.size - keyOffset), keyOffset, keySize,
+      valueOffset, valueSize, section);
   if (++appended_ >= appendLimit_) Normalize();
 }
 

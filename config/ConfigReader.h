@@ -121,6 +121,15 @@ class ConfigReader {
     uint64_t prefix;
   };
   struct Entry {
+    Entry() {}  // made in place, never cleared first
+    Entry(uint64_t prefix, size_t keyOffset, size_t keySize, size_t valueOffset, size_t valueSize,
+          uint32_t section)
+        : prefix(prefix),
+          keyOffset(keyOffset),
+          keySize(keySize),
+          valueOffset(valueOffset),
+          valueSize(valueSize),
+          section(section) {}
     uint64_t prefix;
     size_t keyOffset, keySize, valueOffset, valueSize;
     uint32_t section;  // index into the sections

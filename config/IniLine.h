@@ -35,43 +35,36 @@ struct IniLine {
 };
 
 inline IniLine IniLine::Classify(std::string_view line, bool first) {
-  IniLine result;
   const char* begin = line.data();
   const char* end = begin + line.size();
+  Mark mark = Mark::kNone;
   if (first) {
     if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-      result.mark = Mark::kUtf8;
+      mark = Mark::kUtf8;
       begin += 3;
     } else if (line.size() >= 2 && ((line[0] == '\xFF' && line[1] == '\xFE') ||
                                     (line[0] == '\xFE' && line[1] == '\xFF'))) {
-      result.mark = Mark::kUtf16;
+      mark = Mark::kUtf16;
     }
   }
   Trim(&begin, &end);
-  if (end - begin < 3) return result;
+  const size_t size = static_cast<size_t>(end - begin);
+  if (size < 3) return {Kind::kSkipped, mark, {}, {}};
   const char initial = *begin;
-  if (initial == ';' || initial == '#') return result;
-  if (initial == '/' && begin[1] == '/') return result;
+  if (initial == ';' || initial == '#' || (initial == '/' && begin[1] == '/'))
+    return {Kind::kSkipped, mark, {}, {}};
 
   // A header names the text between its first and its last byte, whatever they are.
-  if (initial == '[') {
-    result.kind = Kind::kHeader;
-    result.name = std::string_view(begin + 1, static_cast<size_t>(end - begin - 2));
-    return result;
-  }
+  if (initial == '[') return {Kind::kHeader, mark, {begin + 1, size - 2}, {}};
 
-  result.kind = Kind::kKey;
-  const char* equals =
-      static_cast<const char*>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
-  if (equals == nullptr) {
-    result.name = std::string_view(begin, static_cast<size_t>(end - begin));
-    return result;
-  }
+  const char* equals = static_cast<const char*>(std::memchr(begin, '=', size));
+  if (equals == nullptr) return {Kind::kKey, mark, {begin, size}, {}};
   const char *keyBegin = begin, *keyEnd = equals;
   const char *valueBegin = equals + 1, *valueEnd = end;
   Trim(&keyBegin, &keyEnd);
   Trim(&valueBegin, &valueEnd);
-  result.name = std::string_view(keyBegin, static_cast<size_t>(keyEnd - keyBegin));
-  result.value = std::string_view(valueBegin, static_cast<size_t>(valueEnd - valueBegin));
-  return result;
+  return {Kind::kKey,
+          mark,
+          {keyBegin, static_cast<size_t>(keyEnd - keyBegin)},
+          {valueBegin, static_cast<size_t>(valueEnd - valueBegin)}};
 }
