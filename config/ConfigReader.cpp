@@ -90,7 +90,7 @@ inline int CompareNames(uint64_t p, std::string_view a, uint64_t q, std::string_
 
 }  // namespace
 
-thread_local ConfigReader::Storage ConfigReader::spare_;
+thread_local std::unique_ptr<ConfigReader::Storage> ConfigReader::spare_[2];
 
 size_t ConfigReader::Storage::Footprint() const {
   return capacity + (entries.capacity() + merged.capacity()) * sizeof(Entry) +
@@ -98,10 +98,11 @@ size_t ConfigReader::Storage::Footprint() const {
          starts.capacity() * sizeof(size_t);
 }
 
-ConfigReader::ConfigReader() {
-  // Every livery opens two small files and every package one large one: the
-  // buffers of an earlier store serve again.
-  std::swap(data_, spare_);
+ConfigReader::ConfigReader()
+    : own_(spare_[1]   ? std::move(spare_[1])
+           : spare_[0] ? std::move(spare_[0])
+                       : std::make_unique<Storage>()),
+      data_(*own_) {
   Sorted();
 }
 
@@ -112,14 +113,19 @@ ConfigReader::~ConfigReader() {
   } catch (...) {
   }
   Cleanup();
-  // The larger buffers stay, up to a limit: a package's store needs them again.
+  // The larger storages stay, up to a limit.
   const size_t footprint = data_.Footprint();
-  if (footprint <= kSpareLimit && footprint > spare_.Footprint()) std::swap(data_, spare_);
+  if (footprint > kSpareLimit) return;
+  std::unique_ptr<Storage>& slot = !spare_[0]                                        ? spare_[0]
+                                   : !spare_[1]                                      ? spare_[1]
+                                   : spare_[0]->Footprint() < spare_[1]->Footprint() ? spare_[0]
+                                                                                     : spare_[1];
+  if (!slot || slot->Footprint() < footprint) slot = std::move(own_);
 }
 
 void ConfigReader::Open(const std::string& path, bool writable) {
   Save();
-  Cleanup();
+  // Load empties the store.
   path_ = path;
   if (writable) platform::RemoveStaleTemporary(path_);
   Load();
@@ -218,17 +224,73 @@ platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen
 
 size_t ConfigReader::ParseLines(size_t from, bool atEnd) {
   const char* const text = data_.text.get();
-  const char* const end = text + data_.size;
+  const size_t textSize = data_.size;
+  const char* const end = text + textSize;
   const char* line = text + from;
-  while (line < end) {
+  // Finds where the line ends, and where the next begins.
+  const char* lineEnd = nullptr;
+  const char* next = nullptr;
+  const auto split = [&line, &lineEnd, &next, end, atEnd] {
     const char* lf =
         static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
-    if (!lf && !atEnd) break;
+    if (!lf && !atEnd) return false;
     // A CR right before the LF belongs to the line end; a last line keeps its CR.
-    const char* lineEnd = lf ? lf - (lf > line && lf[-1] == '\r') : end;
+    lineEnd = lf ? lf - (lf > line && lf[-1] == '\r') : end;
+    next = lf ? lf + 1 : end;
+    return true;
+  };
+  // The first line may start with a byte-order mark: it takes the long way.
+  if (firstLine_ && line < end) {
+    if (!split()) return from;
     ParseLine(line, lineEnd);
-    line = lf ? lf + 1 : end;
+    line = next;
   }
+  // The rest works on copies of what it changes, so that nothing it writes makes
+  // the compiler fetch them again; they go back before anything else looks.
+  std::vector<Entry>& entries = data_.entries;
+  size_t count = entries.size();
+  uint32_t section = lastSection_;
+  size_t appended = appended_;
+  const auto settle = [&] {
+    entries.resize(count);
+    lastSection_ = section;
+    appended_ = appended;
+  };
+  const auto resume = [&] {
+    count = entries.size();
+    entries.resize(std::max(count + 64, entries.capacity()));
+    section = lastSection_;
+    appended = appended_;
+  };
+  resume();
+  for (; line < end && split(); line = next) {
+    const IniLine read =
+        IniLine::Classify(std::string_view(line, static_cast<size_t>(lineEnd - line)), false);
+    if (read.kind == IniLine::Kind::kSkipped) continue;
+    if (read.kind == IniLine::Kind::kHeader || section == kNoSection) {
+      settle();
+      // Keys before the first header live in the section named "", which no header
+      // can name, and are written back first.
+      if (read.kind == IniLine::Kind::kHeader)
+        SectionNamed(read.name, true);
+      else
+        SectionNamed(std::string_view(), false);
+      resume();
+      if (read.kind == IniLine::Kind::kHeader) continue;
+    }
+    if (count == entries.size()) entries.resize(2 * count);
+    const size_t key = static_cast<size_t>(read.name.data() - text);
+    // A line without '=' has no value: any place will do for its nothing.
+    const size_t value = read.value.data() ? static_cast<size_t>(read.value.data() - text) : 0;
+    entries[count++] = Entry(PrefixOf(read.name.data(), read.name.size(), textSize - key), key,
+                             read.name.size(), value, read.value.size(), section);
+    if (++appended >= appendLimit_) {
+      settle();
+      Normalize();
+      resume();
+    }
+  }
+  settle();
   return static_cast<size_t>(line - text);
 }
 
@@ -338,10 +400,7 @@ void ConfigReader::Normalize() const {
       for (const SortKey* key = first; key != last; ++key) merged.push_back(entries[key->index]);
       continue;
     }
-    std::sort(first, last, [&compare](const SortKey& a, const SortKey& b) {
-      const int names = compare(a, b);
-      return names != 0 ? names < 0 : a.index < b.index;
-    });
+    SortKeysOf(first, last, compare);
     for (const SortKey* key = first; key != last; ++key) {
       const Entry& entry = entries[key->index];
       if (key != first && compare(key[-1], *key) == 0) {
@@ -355,6 +414,28 @@ void ConfigReader::Normalize() const {
   entries.swap(merged);
   sortedEntries_ = entries.size();
   Sorted();
+}
+
+template <typename Compare>
+void ConfigReader::SortKeysOf(SortKey* first, SortKey* last, const Compare& compare) {
+  // By the two prefixes, which settle nearly everything without a look at the
+  // names, and then by place.
+  std::sort(first, last, [](const SortKey& a, const SortKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.second != b.second) return a.second < b.second;
+    return a.index < b.index;
+  });
+  // Names alike in their first sixteen bytes: the whole names decide, then place.
+  for (SortKey* run = first; run != last;) {
+    SortKey* next = run + 1;
+    while (next != last && next->prefix == run->prefix && next->second == run->second) ++next;
+    if (next - run > 1)
+      std::sort(run, next, [&compare](const SortKey& a, const SortKey& b) {
+        const int names = compare(a, b);
+        return names != 0 ? names < 0 : a.index < b.index;
+      });
+    run = next;
+  }
 }
 
 ConfigReader::SortKey* ConfigReader::SortKeys(size_t count) const {
@@ -398,10 +479,7 @@ void ConfigReader::RankSections() const {
     return CompareKeys(a, sections[a.index].size, NameOf(sections[a.index]), b,
                        sections[b.index].size, NameOf(sections[b.index]));
   };
-  std::sort(keys, keys + count, [&compare](const SortKey& a, const SortKey& b) {
-    const int names = compare(a, b);
-    return names != 0 ? names < 0 : a.index < b.index;
-  });
+  SortKeysOf(keys, keys + count, compare);
   std::vector<Section>& ranked = data_.ranked;
   ranked.clear();
   std::vector<size_t>& rank = data_.starts;  // free until the entries are sorted
@@ -447,16 +525,23 @@ size_t ConfigReader::CompactText(size_t keep) const {
 
 const ConfigReader::Entry* ConfigReader::Find(std::string_view section,
                                               std::string_view key) const {
+  if (scans_ >= kScans) Normalize();
   const std::vector<Entry>& entries = data_.entries;
   const std::vector<Section>& sections = data_.sections;
-  if (scans_ >= kScans) Normalize();
-  const uint64_t sectionPrefix = PrefixOf(section);
   const uint64_t keyPrefix = PrefixOf(key);
-  const auto isSection = [&](const Section& named) {
-    return CompareNames(named.prefix, NameOf(named), sectionPrefix, section);
-  };
+  const uint64_t sectionPrefix = PrefixOf(section);
+  // Equal prefixes: names of eight bytes or less are equal when their sizes are.
   const auto isKey = [&](const Entry& entry) {
+    if (entry.prefix != keyPrefix) return entry.prefix < keyPrefix ? -1 : 1;
+    if (entry.keySize <= 8 || key.size() <= 8)
+      return entry.keySize < key.size() ? -1 : entry.keySize > key.size() ? 1 : 0;
     return CompareNames(entry.prefix, KeyOf(entry), keyPrefix, key);
+  };
+  const auto isSection = [&](const Section& named) {
+    if (named.prefix != sectionPrefix) return named.prefix < sectionPrefix ? -1 : 1;
+    if (named.size <= 8 || section.size() <= 8)
+      return named.size < section.size() ? -1 : named.size > section.size() ? 1 : 0;
+    return CompareNames(named.prefix, NameOf(named), sectionPrefix, section);
   };
   // The appended entries, the last first: a later value wins.
   if (entries.size() > sortedEntries_) ++scans_;

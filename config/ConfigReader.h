@@ -190,6 +190,9 @@ class ConfigReader {
   void Sorted() const;
   void RankSections() const;
   SortKey* SortKeys(size_t count) const;
+  /// Sorts by name as `compare` orders them (<0, 0, >0), equal names by place.
+  template <typename Compare>
+  static void SortKeysOf(SortKey* first, SortKey* last, const Compare& compare);
   static int CompareKeys(const SortKey& a, size_t aSize, std::string_view aName, const SortKey& b,
                          size_t bSize, std::string_view bName);
   /// Drops the text that no name or value uses any more; the text from `keep` on
@@ -199,7 +202,8 @@ class ConfigReader {
   // Sorted up to sortedSections_ and sortedEntries_; what follows is appended in
   // the order of reading. Lookups from const members sort the rest first, or
   // look through it while it is short.
-  mutable Storage data_;
+  std::unique_ptr<Storage> own_;
+  Storage& data_;
   mutable size_t sortedSections_ = 0;
   mutable size_t sortedEntries_ = 0;
   mutable uint32_t lastSection_ = kNoSection;  // the section SectionNamed gave last
@@ -207,7 +211,9 @@ class ConfigReader {
   mutable size_t appended_ = 0;                // entries and sections since the last sort
   mutable size_t appendLimit_ = 0;             // that ask for the next
   size_t compactAt_ = 0;                       // text size that asks for compaction
-  static thread_local Storage spare_;
+  // Storages that ended stores left, for the next: every livery opens two small
+  // files and every package one large one.
+  static thread_local std::unique_ptr<Storage> spare_[2];
   bool firstLine_ = true;
   bool loaded_ = false;
   bool writable_ = false;
