@@ -64,7 +64,7 @@ inline uint64_t PrefixOf(const char* name, size_t size, size_t readable) {
   return FoldedWord(padded);
 }
 
-// The next eight bytes of the name, as PrefixOf gives the first eight.
+// The next eight bytes of a name, as PrefixOf gives the first eight.
 inline uint64_t SecondOf(const char* name, size_t size, size_t readable) {
   return size > 8 ? PrefixOf(name + 8, size - 8 < 8 ? size - 8 : 8, readable - 8) : 0;
 }
@@ -358,10 +358,37 @@ inline void ConfigReader::Store(uint32_t section, size_t keyOffset, size_t keySi
 
 void ConfigReader::Normalize() const {
   scans_ = 0;
-  if (data_.sections.size() > sortedSections_) RankSections();
+  if (data_.entries.size() == sortedEntries_) {
+    if (data_.sections.size() > sortedSections_) RankSections();
+    return Sorted();
+  }
+  Order();
+  // One entry per key: the name as first read, the value given last.
   std::vector<Entry>& entries = data_.entries;
+  std::vector<Entry>& merged = data_.merged;
+  merged.clear();
+  merged.reserve(entries.size());
+  for (size_t rank = 0, begin = 0; rank < data_.sections.size(); begin = data_.starts[rank++])
+    EachKey(begin, data_.starts[rank], [&entries, &merged](size_t first, size_t last) {
+      merged.push_back(entries[first]);
+      merged.back().valueOffset = entries[last].valueOffset;
+      merged.back().valueSize = entries[last].valueSize;
+    });
+  entries.swap(merged);
+  sortedEntries_ = entries.size();
+  Sorted();
+}
+
+void ConfigReader::Sorted() const {
+  // Appended keys are sorted in once they outnumber the sorted ones.
+  appended_ = 0;
+  appendLimit_ = std::max(kSortBatch, sortedEntries_ + sortedSections_ + 1);
+}
+
+void ConfigReader::Order() const {
+  if (data_.sections.size() > sortedSections_) RankSections();
+  const std::vector<Entry>& entries = data_.entries;
   const size_t count = entries.size();
-  if (count == sortedEntries_) return Sorted();
   // By section first, keeping the order within each, as the keys of a section
   // stand together in a file: only each section's keys are sorted among
   // themselves, and only in sections that gained some.
@@ -370,11 +397,11 @@ void ConfigReader::Normalize() const {
   for (const Entry& entry : entries) ++starts[entry.section + 1];
   for (size_t rank = 1; rank < starts.size(); ++rank) starts[rank] += starts[rank - 1];
   SortKey* const keys = SortKeys(count);
-  const char* const text = data_.text.get();
-  const size_t textSize = data_.size;
   // Each section's next place; a section that gained a key is marked by the
   // last bit, as places are counted in twos.
   for (size_t& start : starts) start *= 2;
+  const char* const text = data_.text.get();
+  const size_t textSize = data_.size;
   for (size_t i = 0; i < count; ++i) {
     const Entry& entry = entries[i];
     size_t& next = starts[entry.section];
@@ -384,42 +411,39 @@ void ConfigReader::Normalize() const {
     next = (next + 2) | (i >= sortedEntries_);
   }
   const auto compare = [&entries, this](const SortKey& a, const SortKey& b) {
-    return CompareKeys(a, entries[a.index].keySize, KeyOf(entries[a.index]), b,
-                       entries[b.index].keySize, KeyOf(entries[b.index]));
+    return CompareNames(a.prefix, KeyOf(entries[a.index]), b.prefix, KeyOf(entries[b.index]));
   };
-  // One entry per key: the name as first read, the value given last.
-  std::vector<Entry>& merged = data_.merged;
-  merged.clear();
-  merged.reserve(count);
   for (size_t rank = 0, begin = 0; rank + 1 < starts.size(); ++rank) {
     const size_t end = starts[rank] / 2;
-    SortKey* const first = keys + begin;
-    SortKey* const last = keys + end;
-    begin = end;
-    if (!(starts[rank] & 1)) {
-      for (const SortKey* key = first; key != last; ++key) merged.push_back(entries[key->index]);
-      continue;
-    }
-    SortKeysOf(first, last, compare);
-    for (const SortKey* key = first; key != last; ++key) {
-      const Entry& entry = entries[key->index];
-      if (key != first && compare(key[-1], *key) == 0) {
-        merged.back().valueOffset = entry.valueOffset;
-        merged.back().valueSize = entry.valueSize;
-      } else {
-        merged.push_back(entry);
-      }
-    }
+    if (starts[rank] & 1) SortKeysOf(keys + begin, keys + end, compare);
+    starts[rank] = begin = end;
   }
-  entries.swap(merged);
-  sortedEntries_ = entries.size();
-  Sorted();
+}
+
+template <typename Each>
+void ConfigReader::EachKey(size_t begin, size_t end, const Each& each) const {
+  const std::vector<Entry>& entries = data_.entries;
+  const SortKey* const keys = data_.keys.get();
+  // Equal prefixes: names of eight bytes or less are equal when their sizes are.
+  // Names of sixteen bytes or less are equal when their prefixes and sizes are.
+  const auto same = [&entries, this](const SortKey& a, const SortKey& b) {
+    if (a.prefix != b.prefix || a.second != b.second) return false;
+    const Entry &x = entries[a.index], &y = entries[b.index];
+    return x.keySize == y.keySize &&
+           (x.keySize <= 16 || CompareNames(x.prefix, KeyOf(x), y.prefix, KeyOf(y)) == 0);
+  };
+  for (size_t at = begin; at < end;) {
+    size_t last = at;
+    while (last + 1 < end && same(keys[at], keys[last + 1])) ++last;
+    each(keys[at].index, keys[last].index);
+    at = last + 1;
+  }
 }
 
 template <typename Compare>
 void ConfigReader::SortKeysOf(SortKey* first, SortKey* last, const Compare& compare) {
-  // By the two prefixes, which settle nearly everything without a look at the
-  // names, and then by place.
+  // By the first sixteen bytes, which settle nearly everything without a look at
+  // the names, and then by place.
   std::sort(first, last, [](const SortKey& a, const SortKey& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     if (a.second != b.second) return a.second < b.second;
@@ -446,43 +470,26 @@ ConfigReader::SortKey* ConfigReader::SortKeys(size_t count) const {
   return data_.keys.get();
 }
 
-int ConfigReader::CompareKeys(const SortKey& a, size_t aSize, std::string_view aName,
-                              const SortKey& b, size_t bSize, std::string_view bName) {
-  if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-  if (a.second != b.second) return a.second < b.second ? -1 : 1;
-  // Sixteen bytes alike, padding counted as NULs: where one name ends within
-  // them, the shorter is less.
-  if (aSize <= 16 || bSize <= 16) return aSize < bSize ? -1 : aSize > bSize ? 1 : 0;
-  return CompareNames(a.prefix, aName, b.prefix, bName);
-}
-
-void ConfigReader::Sorted() const {
-  // Appended keys are sorted in once they outnumber the sorted ones.
-  appended_ = 0;
-  appendLimit_ = std::max(kSortBatch, sortedEntries_ + sortedSections_ + 1);
-}
-
 void ConfigReader::RankSections() const {
   std::vector<Section>& sections = data_.sections;
   const size_t count = sections.size();
-  const char* const text = data_.text.get();
-  const size_t textSize = data_.size;
   // By name, and among equal names by first use, so that the first spelling stays:
   // every sorted section was named before any appended one.
   SortKey* const keys = SortKeys(count);
+  const char* const text = data_.text.get();
+  const size_t textSize = data_.size;
   for (size_t i = 0; i < count; ++i) {
     const Section& section = sections[i];
     keys[i] = {section.prefix,
                SecondOf(text + section.offset, section.size, textSize - section.offset), i};
   }
   const auto compare = [&sections, this](const SortKey& a, const SortKey& b) {
-    return CompareKeys(a, sections[a.index].size, NameOf(sections[a.index]), b,
-                       sections[b.index].size, NameOf(sections[b.index]));
+    return CompareNames(a.prefix, NameOf(sections[a.index]), b.prefix, NameOf(sections[b.index]));
   };
   SortKeysOf(keys, keys + count, compare);
   std::vector<Section>& ranked = data_.ranked;
   ranked.clear();
-  std::vector<size_t>& rank = data_.starts;  // free until the entries are sorted
+  std::vector<size_t>& rank = data_.starts;  // free until the entries are ordered
   rank.resize(count);
   for (size_t i = 0; i < count; ++i) {
     if (i == 0 || compare(keys[i - 1], keys[i]) != 0) ranked.push_back(sections[keys[i].index]);
@@ -642,24 +649,45 @@ bool ConfigReader::Render(std::string* bytes) const {
     bytes->clear();
     return false;
   }
-  Normalize();
+  // A store that is not sorted yet is rendered in order without being sorted:
+  // the package step renders once and never looks again.
+  const bool sorted = data_.entries.size() == sortedEntries_;
+  if (!sorted)
+    Order();
+  else if (data_.sections.size() > sortedSections_)
+    RankSections();
   const std::vector<Section>& sections = data_.sections;
   const std::vector<Entry>& entries = data_.entries;
-  size_t size = utf8Bom_ ? 3 : 0;
-  for (const Section& section : sections) size += 2 + (section.size ? section.size + 4 : 0);
-  for (const Entry& entry : entries) size += entry.keySize + entry.valueSize + 3;
+  // Room for every section and entry, of which a later value may replace some.
+  size_t room = utf8Bom_ ? 3 : 0;
+  for (const Section& section : sections) room += 2 + (section.size ? section.size + 4 : 0);
+  for (const Entry& entry : entries) room += entry.keySize + entry.valueSize + 3;
   // Sized once and filled in place: a document is thousands of short pieces. A
   // string that had room already gives it without clearing it first.
-  bytes->resize(size);
-  char* out = &(*bytes)[0];
+  bytes->resize(room);
+  char* const start = &(*bytes)[0];
+  char* out = start;
   const auto put = [&out](const char* data, size_t count) {
     std::memcpy(out, data, count);
     out += count;
   };
   const char* const text = data_.text.get();
+  const auto putEntry = [&put, text](const Entry& key, const Entry& value) {
+    const size_t keyEnd = key.keyOffset + key.keySize;
+    if (&key == &value && value.valueOffset == keyEnd + 1 && text[keyEnd] == '=') {
+      // Most keys stand in the text as their line does: one piece.
+      put(text + key.keyOffset, key.keySize + 1 + key.valueSize);
+    } else {
+      put(text + key.keyOffset, key.keySize);
+      put("=", 1);
+      put(text + value.valueOffset, value.valueSize);
+    }
+    put("\r\n", 2);
+  };
   if (utf8Bom_) put(kUtf8Bom, 3);
   const Entry* entry = entries.data();
   const Entry* const end = entry + entries.size();
+  size_t begin = 0;  // of the section's keys, when they are ordered apart
   for (uint32_t rank = 0; rank < sections.size(); ++rank) {
     put("\r\n", 2);
     const Section& section = sections[rank];
@@ -668,19 +696,16 @@ bool ConfigReader::Render(std::string* bytes) const {
       put(text + section.offset, section.size);
       put("]\r\n", 3);
     }
-    for (; entry != end && entry->section == rank; ++entry) {
-      const size_t keyEnd = entry->keyOffset + entry->keySize;
-      if (entry->valueOffset == keyEnd + 1 && text[keyEnd] == '=') {
-        // Most keys stand in the text as their line does: one piece.
-        put(text + entry->keyOffset, entry->keySize + 1 + entry->valueSize);
-      } else {
-        put(text + entry->keyOffset, entry->keySize);
-        put("=", 1);
-        put(text + entry->valueOffset, entry->valueSize);
-      }
-      put("\r\n", 2);
+    if (sorted) {
+      for (; entry != end && entry->section == rank; ++entry) putEntry(*entry, *entry);
+    } else {
+      EachKey(begin, data_.starts[rank], [&entries, &putEntry](size_t first, size_t last) {
+        putEntry(entries[first], entries[last]);
+      });
+      begin = data_.starts[rank];
     }
   }
+  bytes->resize(static_cast<size_t>(out - start));
   return true;
 }
 

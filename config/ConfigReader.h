@@ -193,8 +193,13 @@ class ConfigReader {
   /// Sorts by name as `compare` orders them (<0, 0, >0), equal names by place.
   template <typename Compare>
   static void SortKeysOf(SortKey* first, SortKey* last, const Compare& compare);
-  static int CompareKeys(const SortKey& a, size_t aSize, std::string_view aName, const SortKey& b,
-                         size_t bSize, std::string_view bName);
+  /// Ranks the sections and fills the keys with the entries in order: by section
+  /// rank, then name, then place; starts[rank] ends that section's keys.
+  void Order() const;
+  /// Calls each(first, last) for every run of keys [begin, end) of one name, with
+  /// the places of its first entry and of its last.
+  template <typename Each>
+  void EachKey(size_t begin, size_t end, const Each& each) const;
   /// Drops the text that no name or value uses any more; the text from `keep` on
   /// stays too, and its new offset is returned.
   size_t CompactText(size_t keep) const;
