@@ -142,6 +142,69 @@ void ConfigReader::Load() {
   if (opened) EndParse(read);
 }
 
+void ConfigReader::OpenFor(const std::string& path, std::string_view section,
+                           const std::string_view* keys, std::string_view* values, size_t count) {
+  Save();
+  path_ = path;
+  Cleanup();
+  CThreadLock lock(&section_, "ConfigReader::Load", false);
+  Wanted wanted{section, keys, std::min(count, kMostWanted), {}, section.empty(), 0};
+  for (size_t i = 0; i < wanted.count; ++i) wanted.prefixes[i] = PrefixOf(keys[i]);
+  // Each key has its entry, empty until found; none is sorted or joined.
+  data_.entries.assign(wanted.count, Entry(0, 0, 0, 0, 0, 0));
+  wanted_ = &wanted;
+  BeginParse();
+  bool opened = false;
+  const platform::Result read = ParseFile(path_, nullptr, &opened);
+  wanted_ = nullptr;
+  load_ = read;
+  if (opened) EndParse(read);
+  writable_ = false;
+  // What was found stays as a store of one section would hold it.
+  size_t kept = 0;
+  for (size_t i = 0; i < wanted.count; ++i) {
+    if (!(wanted.found >> i & 1)) continue;
+    values[i] = ValueOf(data_.entries[i]);
+    data_.entries[kept++] = data_.entries[i];
+  }
+  data_.entries.resize(kept);
+  if (kept) {
+    SectionNamed(section, false);
+    for (Entry& entry : data_.entries) entry.section = lastSection_;
+    Sorted();
+  }
+}
+
+void ConfigReader::TakeWanted(const IniLine& read) {
+  Wanted& wanted = *wanted_;
+  const char* const text = data_.text.get();
+  if (read.kind == IniLine::Kind::kHeader) {
+    const std::string_view name = read.name;
+    wanted.inSection =
+        CompareNames(PrefixOf(name), name, PrefixOf(wanted.section), wanted.section) == 0;
+    return;
+  }
+  if (read.kind != IniLine::Kind::kKey || !wanted.inSection) return;
+  const size_t key = static_cast<size_t>(read.name.data() - text);
+  const uint64_t prefix = PrefixOf(read.name.data(), read.name.size(), data_.size - key);
+  for (size_t i = 0; i < wanted.count; ++i) {
+    if (prefix != wanted.prefixes[i] ||
+        CompareNames(prefix, read.name, prefix, wanted.keys[i]) != 0)
+      continue;
+    // A later value wins, under the name as first read.
+    Entry& entry = data_.entries[i];
+    if (!(wanted.found >> i & 1)) {
+      entry.prefix = prefix;
+      entry.keyOffset = key;
+      entry.keySize = read.name.size();
+    }
+    entry.valueOffset = read.value.data() ? static_cast<size_t>(read.value.data() - text) : 0;
+    entry.valueSize = read.value.size();
+    wanted.found |= uint32_t{1} << i;
+    return;
+  }
+}
+
 void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen) {
   Save();
   Cleanup();
@@ -215,7 +278,8 @@ platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen
     line = next;
     if (atEnd) return read;
     if (data_.size >= compactAt_) {
-      Normalize();
+      // OpenFor's entries stand for its keys, one each, in their order.
+      if (!wanted_) Normalize();
       line = CompactText(line);
       compactAt_ = std::max(kCompactFrom, 2 * data_.size);
     }
@@ -267,6 +331,10 @@ size_t ConfigReader::ParseLines(size_t from, bool atEnd) {
     const IniLine read =
         IniLine::Classify(std::string_view(line, static_cast<size_t>(lineEnd - line)), false);
     if (read.kind == IniLine::Kind::kSkipped) continue;
+    if (wanted_) {
+      TakeWanted(read);
+      continue;
+    }
     if (read.kind == IniLine::Kind::kHeader || section == kNoSection) {
       settle();
       // Keys before the first header live in the section named "", which no header
@@ -302,6 +370,7 @@ inline void ConfigReader::ParseLine(const char* line, const char* lineEnd) {
     utf8Bom_ = read.mark == IniLine::Mark::kUtf8;
     utf16Bom_ = read.mark == IniLine::Mark::kUtf16;
   }
+  if (wanted_) return TakeWanted(read);
   if (read.kind == IniLine::Kind::kHeader) {
     SectionNamed(read.name, true);
   } else if (read.kind == IniLine::Kind::kKey) {

@@ -40,6 +40,7 @@ struct NoCaseLess {
 using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
 
 class LineReader;
+struct IniLine;
 class ConfigReader {
  public:
   using Document = std::map<std::string, ConfigSection, NoCaseLess>;
@@ -63,6 +64,14 @@ class ConfigReader {
   /// cannot be opened counts as none), read in place rather than line by line.
   /// False when reading stopped at a read error.
   bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
+
+  /// For a file read for a few values: opens `path` as Open(path, false) would,
+  /// but keeps only the values of `keys` (at most kMostWanted, each named once) in
+  /// `section`, and sets values[i] to what GetView(section, keys[i], values[i])
+  /// then gives. The views hold until the store changes.
+  static constexpr size_t kMostWanted = 16;
+  void OpenFor(const std::string& path, std::string_view section, const std::string_view* keys,
+               std::string_view* values, size_t count);
 
   std::string GetString(std::string_view section, std::string_view key,
                         std::string_view defaultValue) const;
@@ -165,6 +174,8 @@ class ConfigReader {
   /// the file the last one too. Where the next line begins.
   size_t ParseLines(size_t from, bool atEnd);
   void ParseLine(const char* line, const char* lineEnd);
+  /// OpenFor's part of a line: entries[i] holds the last value of keys[i] found.
+  void TakeWanted(const IniLine& read);
   /// `inText`: the name lies in text_, where the line was read.
   uint32_t SectionNamed(std::string_view name, bool inText);
   void Store(uint32_t section, size_t keyOffset, size_t keySize, size_t valueOffset,
@@ -216,6 +227,16 @@ class ConfigReader {
   mutable size_t appended_ = 0;                // entries and sections since the last sort
   mutable size_t appendLimit_ = 0;             // that ask for the next
   size_t compactAt_ = 0;                       // text size that asks for compaction
+  // What OpenFor looks for while it reads; null otherwise.
+  struct Wanted {
+    std::string_view section;
+    const std::string_view* keys;
+    size_t count;
+    uint64_t prefixes[kMostWanted];
+    bool inSection;  // the lines read are in the section
+    uint32_t found;  // a bit for each key found
+  };
+  Wanted* wanted_ = nullptr;
   // Storages that ended stores left, for the next: every livery opens two small
   // files and every package one large one.
   static thread_local std::unique_ptr<Storage> spare_[2];

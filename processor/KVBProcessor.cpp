@@ -393,16 +393,20 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   static thread_local std::string path, description, performance, line;
   int kvbVersion = 0;
   {
+    // Read for these values only; a number missing reads as "", which gives 0.
+    static constexpr std::string_view kKeys[] = {"aircraft", "model",   "fde", "repaint",
+                                                 "polymin",  "polymax", "LOD", "kvb_version"};
+    std::string_view values[std::size(kKeys)] = {};
     ConfigReader liveryIni;
-    liveryIni.Open(path.assign(liveryFolder).append("\\vorn.ini"), false);
-    const std::string_view aircraft = liveryIni.GetView(kVorn, "aircraft", kEmpty);
-    const std::string_view model = liveryIni.GetView(kVorn, "model", kEmpty);
-    const std::string_view fde = liveryIni.GetView(kVorn, "fde", kEmpty);
-    const std::string_view repaint = liveryIni.GetView(kVorn, "repaint", kEmpty);
-    const int polyMin = liveryIni.GetInt(kVorn, "polymin", 0);
-    const int polyMax = liveryIni.GetInt(kVorn, "polymax", 0);
-    const int lod = liveryIni.GetInt(kVorn, "LOD", 0);
-    kvbVersion = liveryIni.GetInt(kVorn, "kvb_version", 0);
+    liveryIni.OpenFor(path.assign(liveryFolder).append("\\vorn.ini"), kVorn, kKeys, values,
+                      std::size(kKeys));
+    const auto number = [](std::string_view value) { return text::AtoI(std::string(value)); };
+    const std::string_view aircraft = values[0], model = values[1], fde = values[2],
+                           repaint = values[3];
+    const int polyMin = number(values[4]);
+    const int polyMax = number(values[5]);
+    const int lod = number(values[6]);
+    kvbVersion = number(values[7]);
 
     // Built by concatenation rather than printf: values are bytes and may hold
     // a NUL, which "%s" would cut off.
@@ -426,14 +430,14 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     description.append("\r\n");
   }
 
+  static constexpr std::string_view kKeys[] = {"title",   "sim",     "model",
+                                               "texture", "ui_type", "ui_variation"};
+  std::string_view values[std::size(kKeys)] = {};
   ConfigReader liveryLiv;
-  liveryLiv.Open(path.assign(liveryFolder).append("\\vorn.liv"), false);
-  const std::string_view title = liveryLiv.GetView(kFltsim, "title", kEmpty);
-  const std::string_view sim = liveryLiv.GetView(kFltsim, "sim", kEmpty);
-  const std::string_view model = liveryLiv.GetView(kFltsim, "model", kEmpty);
-  const std::string_view texture = liveryLiv.GetView(kFltsim, "texture", kEmpty);
-  const std::string_view uiType = liveryLiv.GetView(kFltsim, "ui_type", kEmpty);
-  const std::string_view uiVariation = liveryLiv.GetView(kFltsim, "ui_variation", kEmpty);
+  liveryLiv.OpenFor(path.assign(liveryFolder).append("\\vorn.liv"), kFltsim, kKeys, values,
+                    std::size(kKeys));
+  const std::string_view title = values[0], sim = values[1], model = values[2], texture = values[3],
+                         uiType = values[4], uiVariation = values[5];
 
   static const std::string kAirplane = "airplane";
   static const std::string kHelicopter = "Helicopter";
