@@ -88,6 +88,28 @@ inline int CompareNames(uint64_t p, std::string_view a, uint64_t q, std::string_
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+// Copies `count` bytes; short pieces, which most of a rendered file is made of,
+// in two fixed-size copies that may overlap, without a call.
+inline char* Put(char* out, const char* in, size_t count) {
+  if (count <= 16) {
+    if (count >= 8) {
+      std::memcpy(out, in, 8);
+      std::memcpy(out + count - 8, in + count - 8, 8);
+    } else if (count >= 4) {
+      std::memcpy(out, in, 4);
+      std::memcpy(out + count - 4, in + count - 4, 4);
+    } else {
+      for (size_t i = 0; i < count; ++i) out[i] = in[i];
+    }
+  } else if (count <= 32) {
+    std::memcpy(out, in, 16);
+    std::memcpy(out + count - 16, in + count - 16, 16);
+  } else {
+    std::memcpy(out, in, count);
+  }
+  return out + count;
+}
+
 }  // namespace
 
 thread_local std::unique_ptr<ConfigReader::Storage> ConfigReader::spare_[2];
@@ -148,7 +170,8 @@ void ConfigReader::OpenFor(const std::string& path, std::string_view section,
   path_ = path;
   Cleanup();
   CThreadLock lock(&section_, "ConfigReader::Load", false);
-  Wanted wanted{section, keys, std::min(count, kMostWanted), {}, section.empty(), 0};
+  Wanted wanted{section, PrefixOf(section), keys, std::min(count, kMostWanted),
+                {},      section.empty(),   0};
   for (size_t i = 0; i < wanted.count; ++i) wanted.prefixes[i] = PrefixOf(keys[i]);
   // Each key has its entry, empty until found; none is sorted or joined.
   data_.entries.assign(wanted.count, Entry(0, 0, 0, 0, 0, 0));
@@ -178,25 +201,28 @@ void ConfigReader::OpenFor(const std::string& path, std::string_view section,
 void ConfigReader::TakeWanted(const IniLine& read) {
   Wanted& wanted = *wanted_;
   const char* const text = data_.text.get();
+  const std::string_view name = read.name;
   if (read.kind == IniLine::Kind::kHeader) {
-    const std::string_view name = read.name;
     wanted.inSection =
-        CompareNames(PrefixOf(name), name, PrefixOf(wanted.section), wanted.section) == 0;
+        name.size() == wanted.section.size() &&
+        CompareNames(PrefixOf(name), name, wanted.sectionPrefix, wanted.section) == 0;
     return;
   }
   if (read.kind != IniLine::Kind::kKey || !wanted.inSection) return;
-  const size_t key = static_cast<size_t>(read.name.data() - text);
-  const uint64_t prefix = PrefixOf(read.name.data(), read.name.size(), data_.size - key);
+  const size_t key = static_cast<size_t>(name.data() - text);
+  const uint64_t prefix = PrefixOf(name.data(), name.size(), data_.size - key);
   for (size_t i = 0; i < wanted.count; ++i) {
-    if (prefix != wanted.prefixes[i] ||
-        CompareNames(prefix, read.name, prefix, wanted.keys[i]) != 0)
+    if (prefix != wanted.prefixes[i]) continue;
+    const std::string_view wantedKey = wanted.keys[i];
+    if (name.size() != wantedKey.size() ||
+        (name.size() > 8 && CompareNames(prefix, name, prefix, wantedKey) != 0))
       continue;
     // A later value wins, under the name as first read.
     Entry& entry = data_.entries[i];
     if (!(wanted.found >> i & 1)) {
       entry.prefix = prefix;
       entry.keyOffset = key;
-      entry.keySize = read.name.size();
+      entry.keySize = name.size();
     }
     entry.valueOffset = read.value.data() ? static_cast<size_t>(read.value.data() - text) : 0;
     entry.valueSize = read.value.size();
@@ -312,19 +338,23 @@ size_t ConfigReader::ParseLines(size_t from, bool atEnd) {
   // The rest works on copies of what it changes, so that nothing it writes makes
   // the compiler fetch them again; they go back before anything else looks.
   std::vector<Entry>& entries = data_.entries;
-  size_t count = entries.size();
+  Entry* out = nullptr;   // the next entry's place
+  Entry* room = nullptr;  // the end of the places made
   uint32_t section = lastSection_;
-  size_t appended = appended_;
+  size_t appended = appended_, limit = appendLimit_;
   const auto settle = [&] {
-    entries.resize(count);
+    entries.resize(static_cast<size_t>(out - entries.data()));
     lastSection_ = section;
     appended_ = appended;
   };
   const auto resume = [&] {
-    count = entries.size();
+    const size_t count = entries.size();
     entries.resize(std::max(count + 64, entries.capacity()));
+    out = entries.data() + count;
+    room = entries.data() + entries.size();
     section = lastSection_;
     appended = appended_;
+    limit = appendLimit_;
   };
   resume();
   for (; line < end && split(); line = next) {
@@ -346,13 +376,18 @@ size_t ConfigReader::ParseLines(size_t from, bool atEnd) {
       resume();
       if (read.kind == IniLine::Kind::kHeader) continue;
     }
-    if (count == entries.size()) entries.resize(2 * count);
+    if (out == room) {
+      const size_t count = entries.size();
+      entries.resize(2 * count);
+      out = entries.data() + count;
+      room = entries.data() + entries.size();
+    }
     const size_t key = static_cast<size_t>(read.name.data() - text);
     // A line without '=' has no value: any place will do for its nothing.
     const size_t value = read.value.data() ? static_cast<size_t>(read.value.data() - text) : 0;
-    entries[count++] = Entry(PrefixOf(read.name.data(), read.name.size(), textSize - key), key,
-                             read.name.size(), value, read.value.size(), section);
-    if (++appended >= appendLimit_) {
+    *out++ = Entry(PrefixOf(read.name.data(), read.name.size(), textSize - key), key,
+                   read.name.size(), value, read.value.size(), section);
+    if (++appended >= limit) {
       settle();
       Normalize();
       resume();
@@ -736,10 +771,7 @@ bool ConfigReader::Render(std::string* bytes) const {
   bytes->resize(room);
   char* const start = &(*bytes)[0];
   char* out = start;
-  const auto put = [&out](const char* data, size_t count) {
-    std::memcpy(out, data, count);
-    out += count;
-  };
+  const auto put = [&out](const char* data, size_t count) { out = Put(out, data, count); };
   const char* const text = data_.text.get();
   const auto putEntry = [&put, text](const Entry& key, const Entry& value) {
     const size_t keyEnd = key.keyOffset + key.keySize;

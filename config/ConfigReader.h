@@ -230,6 +230,7 @@ class ConfigReader {
   // What OpenFor looks for while it reads; null otherwise.
   struct Wanted {
     std::string_view section;
+    uint64_t sectionPrefix;
     const std::string_view* keys;
     size_t count;
     uint64_t prefixes[kMostWanted];
