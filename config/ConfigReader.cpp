@@ -130,11 +130,14 @@ ConfigReader::ConfigReader()
 
 ConfigReader::~ConfigReader() {
   // A destructor must not throw; the file stays as it was when the save cannot run.
-  try {
-    Save();
-  } catch (...) {
+  // A store with nothing to write has nothing to save, and none can lock it now.
+  if (loaded_ && writable_ && modified_) {
+    try {
+      Save();
+    } catch (...) {
+    }
   }
-  Cleanup();
+  Clear();
   // The larger storages stay, up to a limit.
   const size_t footprint = data_.Footprint();
   if (footprint > kSpareLimit) return;
@@ -844,6 +847,10 @@ void ConfigReader::Close() {
 
 void ConfigReader::Cleanup() {
   CThreadLock lock(&section_, "ConfigReader::Cleanup", false);
+  Clear();
+}
+
+void ConfigReader::Clear() {
   data_.size = 0;
   data_.sections.clear();
   data_.entries.clear();

@@ -46,7 +46,7 @@ class ConfigReader {
   using Document = std::map<std::string, ConfigSection, NoCaseLess>;
 
   ConfigReader();
-  virtual ~ConfigReader();  // Save, then Cleanup
+  virtual ~ConfigReader();  // Save when changed, then Cleanup
   ConfigReader(const ConfigReader&) = delete;
   ConfigReader& operator=(const ConfigReader&) = delete;
 
@@ -167,6 +167,8 @@ class ConfigReader {
   static constexpr uint32_t kNoSection = UINT32_MAX;
 
   void Load();
+  /// Cleanup without the lock.
+  void Clear();
   void BeginParse();
   void EndParse(const platform::Result& read);
   platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened);
