@@ -742,9 +742,9 @@ void ConfigReader::SetString(std::string_view section, std::string_view key,
   // "key=value", as a line of a file would hold them.
   char* at = Reserve(key.size() + 1 + value.size());
   const size_t offset = data_.size;
-  if (!key.empty()) std::memcpy(at, key.data(), key.size());
-  at[key.size()] = '=';
-  if (!value.empty()) std::memcpy(at + key.size() + 1, value.data(), value.size());
+  at = Put(at, key.data(), key.size());
+  *at++ = '=';
+  Put(at, value.data(), value.size());
   data_.size += key.size() + 1 + value.size();
   Store(named, offset, key.size(), offset + key.size() + 1, value.size());
 }
