@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 #include "config/IniLine.h"
 #include "config/LineReader.h"
@@ -29,7 +30,7 @@ constexpr unsigned kScans = 16;
 
 // The text of comments, line ends and replaced values is dropped once the text
 // has grown past this and twice what it was after the last time.
-constexpr size_t kCompactFrom = 1024 * 1024;
+constexpr size_t kCompactFrom = 256 * 1024;
 
 // A store's buffers go to the next store unless they grew beyond this.
 constexpr size_t kSpareLimit = 1024 * 1024;
@@ -425,7 +426,7 @@ inline void ConfigReader::ParseLine(const char* line, const char* lineEnd) {
 
 char* ConfigReader::Reserve(size_t more) const {
   if (data_.capacity - data_.size < more) {
-    const size_t capacity = std::max(data_.size + more, 2 * data_.capacity);
+    const size_t capacity = std::max(data_.size + more, data_.capacity + data_.capacity / 2);
     std::unique_ptr<char[]> grown(new char[capacity]);
     if (data_.size) std::memcpy(grown.get(), data_.text.get(), data_.size);
     data_.text = std::move(grown);
@@ -484,6 +485,23 @@ void ConfigReader::Normalize() const {
   entries.swap(merged);
   sortedEntries_ = entries.size();
   Sorted();
+  ReleaseLarge();
+}
+
+void ConfigReader::ReleaseLarge() const {
+  // What sorting a large store took goes now rather than while the store grows.
+  const auto release = [](auto& vector) {
+    using Vector = std::remove_reference_t<decltype(vector)>;
+    if (vector.capacity() * sizeof(typename Vector::value_type) > kSpareLimit)
+      Vector().swap(vector);
+  };
+  release(data_.merged);
+  release(data_.ranked);
+  release(data_.starts);
+  if (data_.sorting * sizeof(SortKey) > kSpareLimit) {
+    data_.keys.reset();
+    data_.sorting = 0;
+  }
 }
 
 void ConfigReader::Sorted() const {
@@ -810,6 +828,7 @@ bool ConfigReader::Render(std::string* bytes) const {
     }
   }
   bytes->resize(static_cast<size_t>(out - start));
+  ReleaseLarge();
   return true;
 }
 

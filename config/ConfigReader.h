@@ -202,6 +202,8 @@ class ConfigReader {
   /// Sets when Store normalizes again.
   void Sorted() const;
   void RankSections() const;
+  /// Frees the buffers of sorting that a large store made.
+  void ReleaseLarge() const;
   SortKey* SortKeys(size_t count) const;
   /// Sorts by name as `compare` orders them (<0, 0, >0), equal names by place.
   template <typename Compare>
