@@ -3,13 +3,18 @@
 // typed getters and defaults; written back whole (sorted, without comments) only
 // when it was opened writable on a file that loaded, and was changed. Each user
 // keeps one store per file and lets the destructor write it back.
+//
+// The keys are collected flat as they are read and sorted once, when the store is
+// first looked at: no tree, and no allocation per key or value.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
-#include <memory_resource>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diag/CCriticalSection.h"
 #include "platform/Platform.h"
@@ -31,39 +36,53 @@ struct NoCaseLess {
   }
 };
 
-/// The keys and values of one section. Names and values live in their store's
-/// arena, which goes at once when the document does.
-using ConfigSection = std::pmr::map<std::pmr::string, std::pmr::string, NoCaseLess>;
+/// The keys and values of one section, as GetDocument gives them.
+using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
 
 class LineReader;
-
+struct IniLine;
 class ConfigReader {
  public:
-  using Document = std::pmr::map<std::pmr::string, ConfigSection, NoCaseLess>;
+  using Document = std::map<std::string, ConfigSection, NoCaseLess>;
 
   ConfigReader();
-  virtual ~ConfigReader();  // Save, then Cleanup
+  virtual ~ConfigReader();  // Save when changed, then Cleanup
   ConfigReader(const ConfigReader&) = delete;
   ConfigReader& operator=(const ConfigReader&) = delete;
 
   /// Saves the previous document if allowed, then loads `path`.
   void Open(const std::string& path, bool writable);
   /// Saves the previous document if allowed, then takes `path` with the document
-  /// that the lines of `source` give, as if the file held them; `seen` sees each
-  /// line first. A source that is not open gives an empty document, as an empty
-  /// file would, and one that fails part-way the lines read until then: the
-  /// document is whole either way. Such a store is never written back: Render
-  /// gives its bytes.
-  using LineSeen = std::function<void(std::string_view line)>;
+  /// that the lines of `source` give, as if the file held them; `seen` sees the
+  /// text of the lines first, in order, one or several lines at a time. A source
+  /// that is not open gives an empty document, as an empty file would, and one that
+  /// fails part-way the lines read until then: the document is whole either way.
+  /// Such a store is never written back: Render gives its bytes.
+  using LineSeen = std::function<void(std::string_view lines)>;
   void OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen);
+  /// OpenFrom with the lines of the file at `sourcePath` ("" for none; one that
+  /// cannot be opened counts as none), read in place rather than line by line.
+  /// False when reading stopped at a read error.
+  bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
 
-  std::string GetString(const std::string& section, const std::string& key,
-                        const std::string& defaultValue) const;
-  int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
-  double GetDouble(const std::string& section, const std::string& key, double defaultValue) const;
-  bool GetBool(const std::string& section, const std::string& key, bool defaultValue) const;
+  /// For a file read for a few values: opens `path` as Open(path, false) would,
+  /// but keeps only the values of `keys` (at most kMostWanted, each named once) in
+  /// `section`, and sets values[i] to what GetView(section, keys[i], values[i])
+  /// then gives. The views hold until the store changes.
+  static constexpr size_t kMostWanted = 16;
+  void OpenFor(const std::string& path, std::string_view section, const std::string_view* keys,
+               std::string_view* values, size_t count);
 
-  void SetString(const std::string& section, const std::string& key, const std::string& value);
+  std::string GetString(std::string_view section, std::string_view key,
+                        std::string_view defaultValue) const;
+  /// GetString without the copy: the view holds until the store changes.
+  std::string_view GetView(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+  int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+  double GetDouble(std::string_view section, std::string_view key, double defaultValue) const;
+  bool GetBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+  void SetString(std::string_view section, std::string_view key, std::string_view value);
 
   /// The bytes that a save writes for this document; false, with none, when it
   /// may not be written back (not loaded whole, or a UTF-16 file).
@@ -98,25 +117,135 @@ class ConfigReader {
   bool IsWritable() const { return writable_; }
   bool IsModified() const { return modified_; }
   const std::string& GetPath() const { return path_; }
-  const Document& GetDocument() const { return *document_; }
+  /// A copy of the document as sections of keys, in order.
+  Document GetDocument() const;
 
  private:
+  // A section as first named, and a key line. Names and values are views into
+  // text_: the lines of the file where they were read, and what was set after.
+  // The first eight upper-cased bytes of a name, as one number, settle most
+  // comparisons.
+  struct Section {
+    size_t offset, size;
+    uint64_t prefix;
+  };
+  struct Entry {
+    Entry() {}  // made in place, never cleared first
+    Entry(uint64_t prefix, size_t keyOffset, size_t keySize, size_t valueOffset, size_t valueSize,
+          uint32_t section)
+        : prefix(prefix),
+          keyOffset(keyOffset),
+          keySize(keySize),
+          valueOffset(valueOffset),
+          valueSize(valueSize),
+          section(section) {}
+    uint64_t prefix;
+    size_t keyOffset, keySize, valueOffset, valueSize;
+    uint32_t section;  // index into the sections
+  };
+  // An entry or a section to sort: the first sixteen bytes of its name as two
+  // prefixes, and where it is.
+  struct SortKey {
+    uint64_t prefix, second;
+    size_t index;
+  };
+  // What a store holds, kept from one store to the next (see the destructor).
+  struct Storage {
+    std::unique_ptr<char[]> text;  // not a string: growing one would clear it
+    size_t size = 0, capacity = 0;
+    std::vector<Section> sections;
+    std::vector<Entry> entries;
+    // For sorting: `sorting` keys; where each section's entries begin; and the
+    // entries and sections as they come out.
+    std::unique_ptr<SortKey[]> keys;
+    size_t sorting = 0;
+    std::vector<size_t> starts;
+    std::vector<Entry> merged;
+    std::vector<Section> ranked;
+    size_t Footprint() const;
+  };
+  static constexpr uint32_t kNoSection = UINT32_MAX;
+
   void Load();
-  void Parse(LineReader& reader, const LineSeen* seen);
-  ConfigSection& SectionNamed(std::string_view name);
-  static void Store(ConfigSection* keys, std::string_view key, std::string_view value);
+  /// Cleanup without the lock.
+  void Clear();
+  void BeginParse();
+  void EndParse(const platform::Result& read);
+  platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened);
+  /// Parses the lines of text_ from `from` on: those that end, and at the end of
+  /// the file the last one too. Where the next line begins.
+  size_t ParseLines(size_t from, bool atEnd);
+  void ParseLine(const char* line, const char* lineEnd);
+  /// OpenFor's part of a line: entries[i] holds the last value of keys[i] found.
+  void TakeWanted(const IniLine& read);
+  /// `inText`: the name lies in text_, where the line was read.
+  uint32_t SectionNamed(std::string_view name, bool inText);
+  void Store(uint32_t section, size_t keyOffset, size_t keySize, size_t valueOffset,
+             size_t valueSize);
+  char* Reserve(size_t more) const;
   /// The stored value, or null when the section or the key is missing.
-  const std::pmr::string* Find(const std::string& section, const std::string& key) const;
+  const Entry* Find(std::string_view section, std::string_view key) const;
+  std::string_view Text(size_t offset, size_t size) const {
+    return {data_.text.get() + offset, size};
+  }
+  std::string_view KeyOf(const Entry& entry) const { return Text(entry.keyOffset, entry.keySize); }
+  std::string_view ValueOf(const Entry& entry) const {
+    return Text(entry.valueOffset, entry.valueSize);
+  }
+  std::string_view NameOf(const Section& section) const {
+    return Text(section.offset, section.size);
+  }
+  /// Sections sorted, one per name; keys sorted within them, one per name with the
+  /// last value given. Lookups and Render see the store so; reading and setting
+  /// only append, and come here now and then to bound the memory of repeated keys.
+  void Normalize() const;
+  /// Sets when Store normalizes again.
+  void Sorted() const;
+  void RankSections() const;
+  /// Frees the buffers of sorting that a large store made.
+  void ReleaseLarge() const;
+  SortKey* SortKeys(size_t count) const;
+  /// Sorts by name as `compare` orders them (<0, 0, >0), equal names by place.
+  template <typename Compare>
+  static void SortKeysOf(SortKey* first, SortKey* last, const Compare& compare);
+  /// Ranks the sections and fills the keys with the entries in order: by section
+  /// rank, then name, then place; starts[rank] ends that section's keys.
+  void Order() const;
+  /// Calls each(first, last) for every run of keys [begin, end) of one name, with
+  /// the places of its first entry and of its last.
+  template <typename Each>
+  void EachKey(size_t begin, size_t end, const Each& each) const;
+  /// Drops the text that no name or value uses any more; the text from `keep` on
+  /// stays too, and its new offset is returned.
+  size_t CompactText(size_t keep) const;
 
-  Document* NewDocument();
-
-  // The document and all it holds live in this arena. A small store needs no
-  // allocation at all: the arena's first block is part of the store.
-  alignas(std::max_align_t) char firstBlock_[1024];
-  std::pmr::monotonic_buffer_resource arena_{firstBlock_, sizeof firstBlock_};
-  Document* document_;
-  ConfigSection* lastSection_ = nullptr;  // the section SectionNamed found last
-  std::string lastSectionName_;
+  // Sorted up to sortedSections_ and sortedEntries_; what follows is appended in
+  // the order of reading. Lookups from const members sort the rest first, or
+  // look through it while it is short.
+  std::unique_ptr<Storage> own_;
+  Storage& data_;
+  mutable size_t sortedSections_ = 0;
+  mutable size_t sortedEntries_ = 0;
+  mutable uint32_t lastSection_ = kNoSection;  // the section SectionNamed gave last
+  mutable unsigned scans_ = 0;                 // lookups through the appended entries
+  mutable size_t appended_ = 0;                // entries and sections since the last sort
+  mutable size_t appendLimit_ = 0;             // that ask for the next
+  size_t compactAt_ = 0;                       // text size that asks for compaction
+  // What OpenFor looks for while it reads; null otherwise.
+  struct Wanted {
+    std::string_view section;
+    uint64_t sectionPrefix;
+    const std::string_view* keys;
+    size_t count;
+    uint64_t prefixes[kMostWanted];
+    bool inSection;  // the lines read are in the section
+    uint32_t found;  // a bit for each key found
+  };
+  Wanted* wanted_ = nullptr;
+  // Storages that ended stores left, for the next: every livery opens two small
+  // files and every package one large one.
+  static thread_local std::unique_ptr<Storage> spare_[2];
+  bool firstLine_ = true;
   bool loaded_ = false;
   bool writable_ = false;
   bool modified_ = false;

@@ -270,26 +270,26 @@ File::~File() { Close(); }
 
 Result File::Open(const std::string& path, Mode mode) {
   Close();
-  const WinePath mapped = MapPath(path);
-  std::string native = mapped.written;
   // A FIFO must not block the run, neither here nor when it is read; O_NONBLOCK
   // means nothing for a regular file, so it may stay set.
   int flags = O_CLOEXEC | O_NONBLOCK;
   if (mode == Mode::kRead) {
     // A file that is there as written opens at once; only a miss looks at letter case.
     flags |= O_RDONLY;
+    const WinePath mapped = MapPath(path);
+    const std::string& native = mapped.written;
     int fd = listedFolder.Holds(native) ? listedFolder.Open(native, flags)
                                         : ::open(native.c_str(), flags);
     if (fd < 0 && errno == ENOENT && mapped.HasRest()) {
       const std::string resolved = Resolve(mapped);
       errno = ENOENT;
-      if (resolved != native) fd = ::open((native = resolved).c_str(), flags);
+      if (resolved != native) fd = ::open(resolved.c_str(), flags);
     }
     if (fd < 0) return ErrnoFailure();
     handle_ = fd;
   } else {
     FileInfo info;
-    native = Locate(path, &info);
+    const std::string native = Locate(path, &info);
     // A dangling link goes on to the open, which finds or creates what it names.
     if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
       return NotAFile();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -341,15 +342,14 @@ bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
                                   const std::string& aircraftCfgPath, ConfigReader* aircraftCfg,
                                   bool* wholeCopy) {
   static const char kHelicopter[] = "[helicopter]";
-  // A missing or unreadable vorn.cfg gives an empty copy.
-  LineReader reader;
-  if (!baseCfgPath.empty()) reader.Open(baseCfgPath);
+  // A missing or unreadable vorn.cfg gives an empty copy. The needle holds no line
+  // end: found in several lines at once, it lies within one of them.
   bool isAirplane = true;
-  aircraftCfg->OpenFrom(aircraftCfgPath, reader, [&isAirplane](std::string_view line) {
-    if (isAirplane && ContainsLowerNeedle(line, kHelicopter, sizeof kHelicopter - 1))
-      isAirplane = false;
-  });
-  *wholeCopy = !reader.Failed();
+  *wholeCopy =
+      aircraftCfg->OpenCopy(aircraftCfgPath, baseCfgPath, [&isAirplane](std::string_view lines) {
+        if (isAirplane && ContainsLowerNeedle(lines, kHelicopter, sizeof kHelicopter - 1))
+          isAirplane = false;
+      });
   return isAirplane;
 }
 
@@ -391,26 +391,28 @@ bool KVBProcessor::DeleteFolder(const std::string& folder) {
 void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg,
                                  int index, LineWriter& database, double staticCgHeight,
                                  double staticPitch, bool isAirplane, bool hidden) {
-  std::string description;
-  std::string performance;
+  // Kept from livery to livery: their room is made once.
+  static thread_local std::string path, description, performance, line;
   int kvbVersion = 0;
   {
+    // Read for these values only; a number missing reads as "", which gives 0.
+    static constexpr std::string_view kKeys[] = {"aircraft", "model",   "fde", "repaint",
+                                                 "polymin",  "polymax", "LOD", "kvb_version"};
+    std::string_view values[std::size(kKeys)] = {};
     ConfigReader liveryIni;
-    liveryIni.Open(liveryFolder + "\\vorn.ini", false);
-    const std::string aircraft = liveryIni.GetString(kVorn, "aircraft", kEmpty);
-    const std::string model = liveryIni.GetString(kVorn, "model", kEmpty);
-    const std::string fde = liveryIni.GetString(kVorn, "fde", kEmpty);
-    const std::string repaint = liveryIni.GetString(kVorn, "repaint", kEmpty);
-    const int polyMin = liveryIni.GetInt(kVorn, "polymin", 0);
-    const int polyMax = liveryIni.GetInt(kVorn, "polymax", 0);
-    const int lod = liveryIni.GetInt(kVorn, "LOD", 0);
-    kvbVersion = liveryIni.GetInt(kVorn, "kvb_version", 0);
+    liveryIni.OpenFor(path.assign(liveryFolder).append("\\vorn.ini"), kVorn, kKeys, values,
+                      std::size(kKeys));
+    const auto number = [](std::string_view value) { return text::AtoI(std::string(value)); };
+    const std::string_view aircraft = values[0], model = values[1], fde = values[2],
+                           repaint = values[3];
+    const int polyMin = number(values[4]);
+    const int polyMax = number(values[5]);
+    const int lod = number(values[6]);
+    kvbVersion = number(values[7]);
 
     // Built by concatenation rather than printf: values are bytes and may hold
     // a NUL, which "%s" would cut off.
-    description.reserve(kLibraryBanner.size() + kDistributionNotice.size() + aircraft.size() +
-                        model.size() + fde.size() + repaint.size() + 128);
-    description.append(kLibraryBanner);
+    description.assign(kLibraryBanner);
     description.append("\\n\\n");
     description.append(aircraft);
     description.append("\\nmodel: ");
@@ -421,6 +423,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     description.append(repaint);
     description.append("\\n");
     // The performance text is the polygon lines, each ended with "\\n".
+    performance.clear();
     AppendPolygonLines(&performance, polyMin, lod, polyMax);
     performance.append("\\n");
     description.append(performance);
@@ -429,14 +432,14 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     description.append("\r\n");
   }
 
+  static constexpr std::string_view kKeys[] = {"title",   "sim",     "model",
+                                               "texture", "ui_type", "ui_variation"};
+  std::string_view values[std::size(kKeys)] = {};
   ConfigReader liveryLiv;
-  liveryLiv.Open(liveryFolder + "\\vorn.liv", false);
-  const std::string title = liveryLiv.GetString(kFltsim, "title", kEmpty);
-  const std::string sim = liveryLiv.GetString(kFltsim, "sim", kEmpty);
-  const std::string model = liveryLiv.GetString(kFltsim, "model", kEmpty);
-  const std::string texture = liveryLiv.GetString(kFltsim, "texture", kEmpty);
-  const std::string uiType = liveryLiv.GetString(kFltsim, "ui_type", kEmpty);
-  const std::string uiVariation = liveryLiv.GetString(kFltsim, "ui_variation", kEmpty);
+  liveryLiv.OpenFor(path.assign(liveryFolder).append("\\vorn.liv"), kFltsim, kKeys, values,
+                    std::size(kKeys));
+  const std::string_view title = values[0], sim = values[1], model = values[2], texture = values[3],
+                         uiType = values[4], uiVariation = values[5];
 
   static const std::string kAirplane = "airplane";
   static const std::string kHelicopter = "Helicopter";
@@ -459,9 +462,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     aircraftCfg.SetString(section, "ui_createdby", kWebDomain);
   }
 
-  std::string line;
-  line.reserve(title.size() + uiVariation.size() + 48);
-  line.append(title);
+  line.assign(title);
   line += ' ';
   line.append(uiVariation);
   platform::WriteConsoleLine(line);

@@ -11,13 +11,17 @@
 #   bash scripts/bench.sh                  1,000 and 10,000 packages of 10 liveries
 #   bash scripts/bench.sh --tiny           3 packages: proves that it works (CI)
 #   bash scripts/bench.sh --sizes "100 1000" --liveries 10 --runs 7 --show
-#   bash scripts/bench.sh --tool path/to/other/kvbconfig   (compare two builds)
+#   bash scripts/bench.sh --tool path/to/other/kvbconfig   (time another build)
+#   bash scripts/bench.sh --before REV   (also the tool of git revision REV, same runs)
 #   bash scripts/bench.sh --old-library REV   (also the library of REV's generator)
 #
 # Each size is generated once under build-release/bench-data/ (never committed),
 # installed under FSX only, so that a run is one simulator pass. --old-library
 # builds bench/GenLib.cpp of a git revision with g++ in a temporary folder and
-# measures its library too, in a table of its own. Warm cache: each program runs
+# measures its library too, in a table of its own. --before builds kvbconfig of a
+# git revision in a temporary folder and times it in the same runs: each pair
+# of a tool and its floor alternates with the other tool's pair, so both are
+# measured under the same load and their rows sit in one table. Warm cache: each program runs
 # once untimed first. The timed runs alternate between the tool and the floor;
 # before each (outside the timing) the full case changes every vorn.cfg
 # (kvb_genlib --stamp) and puts back the fsx.cfg that does not yet list the
@@ -43,6 +47,7 @@ liveries=10
 runs=7
 mode=()
 tool_override=""
+before_rev=""
 old_rev=""
 mode_name="hidden (the default)"
 callgrind_max=1000
@@ -54,8 +59,9 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; shift ;;
     --show) mode=(--show); mode_name="--show" ;;
     --tool) tool_override="$2"; shift ;;
+    --before) before_rev="$2"; shift ;;
     --old-library) old_rev="$2"; shift ;;
-    *) echo "usage: scripts/bench.sh [--tiny] [--sizes \"N...\"] [--liveries M] [--runs R] [--show] [--tool PATH] [--old-library REV]" >&2
+    *) echo "usage: scripts/bench.sh [--tiny] [--sizes \"N...\"] [--liveries M] [--runs R] [--show] [--tool PATH] [--before REV] [--old-library REV]" >&2
        exit 2 ;;
   esac
   shift
@@ -86,6 +92,19 @@ if [ -n "$old_rev" ]; then
   g++ -std=c++17 -O2 -DKVB_BENCH_DATA="\"$PWD/bench/data\"" -o "$old_bin/kvb_genlib" \
     "$old_bin/GenLib.cpp"
   libraries+=("old: the generator of $old_rev|$old_bin/kvb_genlib|$data_root/old-|old")
+fi
+
+# The tools timed: name and path. The first one prepares each case.
+programs=("kvbconfig|$tool")
+if [ -n "$before_rev" ]; then
+  before_src="$work_root/before-src"
+  mkdir "$before_src"
+  echo "Building the kvbconfig of $before_rev" >&2
+  git archive "$before_rev" | tar -x -C "$before_src"
+  cmake -S "$before_src" -B "$before_src/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DKVB_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$before_src/build" --target kvbconfig >/dev/null
+  programs+=("before|$before_src/build/kvbconfig")
 fi
 
 # Before a run of the full case: every vorn.cfg changed, fsx.cfg as the user had
@@ -219,51 +238,70 @@ measure() {
         # the tool's files back, then one run of each warms the rerun path.
         prepare_full
         "$tool" "${mode[@]}" >"$work/console.txt" 2>"$work/report.txt" </dev/null
-        settle
-        "$tool" "${mode[@]}" >"$work/console.txt" 2>"$work/report.txt" </dev/null
+        for program in "${programs[@]}"; do
+          settle
+          "${program#*|}" "${mode[@]}" >"$work/console.txt" 2>"$work/report.txt" </dev/null
+        done
         settle
         "$floor" --mode rerun "${floor_args[@]}" >"$work/floor-console.txt" </dev/null
       fi
       echo "Timing $n packages ($label), case $case_name: $runs runs of each program" >&2
       for ((r = 0; r < runs; r++)); do
-        time_one "$case_name" "$work/tool-$case_name" "$work/console.txt" "$tool" "${mode[@]}"
-        time_one "$case_name" "$work/floor-$case_name" "$work/floor-console.txt" \
-          "$floor" --mode "$case_name" "${floor_args[@]}"
+        for p in "${!programs[@]}"; do
+          time_one "$case_name" "$work/tool$p-$case_name" "$work/console.txt" \
+            "${programs[p]#*|}" "${mode[@]}"
+          time_one "$case_name" "$work/floor$p-$case_name" "$work/floor-console.txt" \
+            "$floor" --mode "$case_name" "${floor_args[@]}"
+          if [ "$(wc -c <"$work/console.txt")" -ne "$(wc -c <"$work/floor-console.txt")" ]; then
+            echo "the floor's console output differs in size from ${programs[p]%%|*}'s" >&2
+            exit 1
+          fi
+        done
       done
-      if [ "$(wc -c <"$work/console.txt")" -ne "$(wc -c <"$work/floor-console.txt")" ]; then
-        echo "the floor's console output differs in size from kvbconfig's ($case_name)" >&2
-        exit 1
-      fi
-      local tool_calls="-" floor_calls="-" tool_instr floor_instr
+      local floor_calls="-" floor_instr
       if [ -n "$strace_bin" ]; then
-        count_calls "$case_name" "$work/calls-tool-$case_name" "$tool" "${mode[@]}"
         count_calls "$case_name" "$work/calls-floor-$case_name" \
           "$floor" --mode "$case_name" "${floor_args[@]}"
-        tool_calls=$(cut -d ' ' -f 1 "$work/calls-tool-$case_name")
         floor_calls=$(cut -d ' ' -f 1 "$work/calls-floor-$case_name")
+      fi
+      floor_instr=$(count_instructions "$case_name" "$floor" --mode "$case_name" "${floor_args[@]}")
+      for p in "${!programs[@]}"; do
+        local name="${programs[p]%%|*}" path="${programs[p]#*|}" tool_calls="-" tool_instr
+        if [ -n "$strace_bin" ]; then
+          count_calls "$case_name" "$work/calls-tool$p-$case_name" "$path" "${mode[@]}"
+          tool_calls=$(cut -d ' ' -f 1 "$work/calls-tool$p-$case_name")
+          awk -v n="$n" -v c="$case_name" -v name="$name" '{
+              printf "%-9s %-6s %-10s", n, c, name
+              for (i = 1; i <= NF; ++i) printf " %10s", $i
+              printf "\n"
+            }' "$work/calls-tool$p-$case_name" >>"$calls_table"
+        fi
+        tool_instr=$(count_instructions "$case_name" "$path" "${mode[@]}")
+
+        read -r tw tu ts tm <<<"$(summarise "$work/tool$p-$case_name")"
+        read -r fw fu fs fm <<<"$(summarise "$work/floor$p-$case_name")"
+        read -r ratio range <<<"$(pair_ratios "$work/tool$p-$case_name" "$work/floor$p-$case_name")"
+        awk -v n="$n" -v l="$liveries_total" -v c="$case_name" -v name="$name" \
+          -v tw="$tw" -v tu="$tu" -v ts="$ts" -v tm="$tm" -v tc="$tool_calls" -v ti="$tool_instr" \
+          -v fw="$fw" -v fu="$fu" -v fs="$fs" -v fm="$fm" -v fc="$floor_calls" -v fi="$floor_instr" \
+          -v ratio="$ratio" -v range="$range" 'BEGIN {
+            fmt = "%-9s %-9s %-6s %-10s %9.3f %8.2f %8.2f %8.1f %9s %10s %7s %11s %7s\n"
+            calls = tc == "-" ? "" : sprintf("%.2f", tc / fc)
+            printf fmt, n, l, c, name, tw, tu, ts, tm, tc, ti, ratio, range, calls
+            printf fmt, n, l, c, "floor", fw, fu, fs, fm, fc, fi, "", "", ""
+          }' >>"$table"
+        if [ "$p" -eq 0 ]; then
+          per_livery+=("$case_name $n $(awk -v w="$tw" -v l="$liveries_total" \
+            'BEGIN { printf "%.1f", w * 1e6 / l }')")
+        fi
+      done
+      if [ -n "$strace_bin" ]; then
         awk -v n="$n" -v c="$case_name" '{
-            printf "%-9s %-6s %-10s", n, c, NR == 1 ? "kvbconfig" : "floor"
+            printf "%-9s %-6s %-10s", n, c, "floor"
             for (i = 1; i <= NF; ++i) printf " %10s", $i
             printf "\n"
-          }' "$work/calls-tool-$case_name" "$work/calls-floor-$case_name" >>"$calls_table"
+          }' "$work/calls-floor-$case_name" >>"$calls_table"
       fi
-      tool_instr=$(count_instructions "$case_name" "$tool" "${mode[@]}")
-      floor_instr=$(count_instructions "$case_name" "$floor" --mode "$case_name" "${floor_args[@]}")
-
-      read -r tw tu ts tm <<<"$(summarise "$work/tool-$case_name")"
-      read -r fw fu fs fm <<<"$(summarise "$work/floor-$case_name")"
-      read -r ratio range <<<"$(pair_ratios "$work/tool-$case_name" "$work/floor-$case_name")"
-      awk -v n="$n" -v l="$liveries_total" -v c="$case_name" \
-        -v tw="$tw" -v tu="$tu" -v ts="$ts" -v tm="$tm" -v tc="$tool_calls" -v ti="$tool_instr" \
-        -v fw="$fw" -v fu="$fu" -v fs="$fs" -v fm="$fm" -v fc="$floor_calls" -v fi="$floor_instr" \
-        -v ratio="$ratio" -v range="$range" 'BEGIN {
-          fmt = "%-9s %-9s %-6s %-10s %9.3f %8.2f %8.2f %8.1f %9s %10s %7s %11s %7s\n"
-          calls = tc == "-" ? "" : sprintf("%.2f", tc / fc)
-          printf fmt, n, l, c, "kvbconfig", tw, tu, ts, tm, tc, ti, ratio, range, calls
-          printf fmt, n, l, c, "floor", fw, fu, fs, fm, fc, fi, "", "", ""
-        }' >>"$table"
-      per_livery+=("$case_name $n $(awk -v w="$tw" -v l="$liveries_total" \
-        'BEGIN { printf "%.1f", w * 1e6 / l }')")
     done
   done
 
@@ -299,6 +337,7 @@ echo "Library under FSX only: one simulator pass. full: every vorn.cfg changed b
 echo "rerun: nothing changed. ratio: median over the pairs of kvbconfig's wall time over its floor's,"
 echo "range: the lowest and highest of those; calls: kvbconfig's system calls over the floor's;"
 echo "instr/liv: instructions per livery under callgrind (up to $callgrind_max packages)."
+[ -z "$before_rev" ] || echo "before: the kvbconfig of $before_rev ($(git rev-parse --short "$before_rev")), its pairs alternating with kvbconfig's."
 [ -n "$strace_bin" ] || echo "(strace is not installed: no system-call counts)"
 [ -n "$valgrind_bin" ] || echo "(valgrind is not installed: no instruction counts)"
 cat "${done_tables[@]}"

@@ -45,6 +45,20 @@ TEST(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
                               reader.GetDouble(section, key, number));
     }
     if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader);
+    // A store opened for a few values finds each key as the whole store does,
+    // whatever the letter case, and leaves a missing one as it was.
+    const auto expectOpenFor = [&](const std::string& inSection, const std::string& name) {
+      const std::string upper = text::ToUpper(name);
+      std::string_view wanted = upper, found = "-";
+      ConfigReader only;
+      only.OpenFor(path, text::ToLower(inSection), &wanted, &found, 1);
+      EXPECT_EQ(found, reader.GetView(inSection, name, "-"))
+          << base << " [" << inSection << "] " << name;
+    };
+    for (const auto& [name, keys] : reader.GetDocument()) {
+      expectOpenFor(name, "missing");
+      for (const auto& keyValue : keys) expectOpenFor(name, keyValue.first);
+    }
     if (std::getline(set, section) && std::getline(set, key) && std::getline(set, value)) {
       {
         ConfigReader writer;
