@@ -124,6 +124,10 @@ void RemoveOtherSpellings(const std::string& path);
 /// byte for byte; a device fails as not a file, as it may never end.
 Result ReadWholeFile(const std::string& path, std::string* bytes);
 
+/// True when the file at `path` holds exactly `bytes`. `knownSize`, where a listing
+/// gave one (else -1), spares opening a file of another size.
+bool FileHolds(const std::string& path, const std::string& bytes, long long knownSize = -1);
+
 /// Removes the temporary files that a killed run left beside `path`, whatever
 /// the letter case of their names.
 void RemoveStaleTemporary(const std::string& path);

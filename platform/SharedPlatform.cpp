@@ -1,9 +1,11 @@
 // What the platform layer does the same way on every target: matching and
 // ordering of folder listings (the system's own matching differs between file
-// systems, and FAT and Wine list in other orders than NTFS), console lines, and
-// the words of a failure.
+// systems, and FAT and Wine list in other orders than NTFS), console lines, whole
+// files read, compared and replaced, and the words of a failure.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "platform/Platform.h"
 #include "platform/PlatformInternal.h"
@@ -85,6 +87,23 @@ Result ReadWholeFile(const std::string& path, std::string* bytes) {
   }
   if (!result.Ok()) bytes->clear();
   return result;
+}
+
+bool FileHolds(const std::string& path, const std::string& bytes, long long knownSize) {
+  constexpr size_t kBlock = 256 * 1024;
+  if (knownSize >= 0 && knownSize != static_cast<long long>(bytes.size())) return false;
+  File file;
+  if (!file.Open(path, File::Mode::kRead).Ok()) return false;
+  // Most files end within the first block: one read call. Kept from file to file.
+  static thread_local std::unique_ptr<char[]> block(new char[kBlock]);
+  for (size_t at = 0;;) {
+    size_t count = 0;
+    if (!file.Read(block.get(), kBlock, &count).Ok() || count > bytes.size() - at ||
+        std::memcmp(block.get(), bytes.data() + at, count) != 0)
+      return false;
+    at += count;
+    if (count < kBlock) return at == bytes.size();
+  }
 }
 
 Result AtomicFile::Write(const char* data, size_t size) {

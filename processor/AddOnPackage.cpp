@@ -59,17 +59,6 @@ AddOnPackage::Outcome NotDone(const char* verb, const std::string& path, std::st
   return {AddOnPackage::Result::kNotDone, path, verb, std::move(reason)};
 }
 
-// Whether the file at `path` holds exactly `bytes`.
-bool Holds(const std::string& path, const std::string& bytes) {
-  platform::File file;
-  if (!file.Open(path, platform::File::Mode::kRead).Ok()) return false;
-  // One byte more than expected tells a longer file.
-  std::string content(bytes.size() + 1, '\0');
-  size_t count = 0;
-  return file.Read(&content[0], content.size(), &count).Ok() && count == bytes.size() &&
-         content.compare(0, count, bytes) == 0;
-}
-
 // The entry the platform layer would take for `name`: the one written so, else
 // the first in listing order that equals it without regard to letter case.
 const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries,
@@ -134,7 +123,7 @@ AddOnPackage::Outcome AddOnPackage::Write(const std::string& bytes) const {
   const std::string file = FilePath();
   // On a re-run this is all: the file holds its bytes, and is left with its time.
   platform::RemoveStaleTemporary(file);
-  if (Holds(file, bytes)) return {Result::kInPlace, file, "", ""};
+  if (platform::FileHolds(file, bytes)) return {Result::kInPlace, file, "", ""};
   if (documents_.empty()) return NotDone("write", file, "the Documents folder is unknown");
   std::string folder = documents_;
   const std::string below = addOnsFolder_ + "\\VORN_KVB";

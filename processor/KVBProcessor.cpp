@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,8 +40,6 @@ const std::string kVorn = "vorn";
 const std::string kFltsim = "fltsim";
 const std::string kEmpty;
 
-constexpr size_t kCompareBlock = 256 * 1024;
-
 // Case-insensitive search for a needle that is already in lower case and starts
 // with a byte that has no case ('['), without building a lower-cased copy of
 // every line: only the places where that first byte stands are compared.
@@ -70,24 +67,6 @@ const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries, c
     if (!found && text::CompareNoCase(entry.name, name) == 0) found = &entry;
   }
   return found;
-}
-
-// True when the file at `path` holds exactly `bytes`. A size from the listing,
-// where the system gives one, spares opening a file of another size.
-bool Holds(const std::string& path, long long listedSize, const std::string& bytes) {
-  if (listedSize >= 0 && listedSize != static_cast<long long>(bytes.size())) return false;
-  platform::File file;
-  if (file.Open(path, platform::File::Mode::kRead) != platform::Status::kOk) return false;
-  // Most files end within the first block: one read call.
-  static thread_local std::unique_ptr<char[]> block(new char[kCompareBlock]);
-  for (size_t at = 0;;) {
-    size_t count = 0;
-    if (!file.Read(block.get(), kCompareBlock, &count).Ok() || count > bytes.size() - at ||
-        std::memcmp(block.get(), bytes.data() + at, count) != 0)
-      return false;
-    at += count;
-    if (count < kCompareBlock) return at == bytes.size();
-  }
 }
 
 // The bytes of a line by line copy of `path`, every line ended with CR LF.
@@ -315,7 +294,8 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
   if (!aircraftCfg.IsModified() || !aircraftCfg.Render(&bytes)) bytes = LineCopy(baseCfgPath);
   const platform::DirEntry* aircraft = Find(entries, "aircraft.cfg");
   bool exactNameThere = aircraft && aircraft->name == "aircraft.cfg";
-  if (!aircraft || !aircraft->isFile || !Holds(pathOf(*aircraft), aircraft->size, bytes)) {
+  if (!aircraft || !aircraft->isFile ||
+      !platform::FileHolds(pathOf(*aircraft), bytes, aircraft->size)) {
     // The new file takes the place of a link (whose target stays), of a name in
     // other letter case, or of a pipe or a device, in one step: old or new is
     // always there. Only a pipe or a device, which hold nothing, goes first.
