@@ -1,6 +1,6 @@
 // The build worker: one simulator pass rebuilds every package's aircraft.cfg and
-// panel folder, the client's traffic database and the library's registration in
-// the simulator's configuration file. Keeps no state between calls; a fresh
+// panel folder, the client's traffic database and the library's registration where
+// the simulator's version looks for it. Keeps no state between calls; a fresh
 // worker serves each pass.
 #pragma once
 
@@ -14,7 +14,7 @@ class KVBProcessor {
   KVBProcessor() = default;
   virtual ~KVBProcessor() = default;
 
-  /// versionCode 10 is FSX, anything else Prepar3D.
+  /// versionCode: the simulator's code in the table of simulators (10 FSX, 11 Prepar3D).
   void ProcessSimulator(int versionCode, const std::string& simulatorFolder,
                         const std::string& clientFolder, bool hidden);
 
