@@ -7,7 +7,6 @@
 #include <type_traits>
 
 #include "config/IniLine.h"
-#include "config/LineReader.h"
 #include "diag/CThreadLock.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
@@ -235,24 +234,18 @@ void ConfigReader::TakeWanted(const IniLine& read) {
   }
 }
 
-void ConfigReader::OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen) {
+void ConfigReader::OpenBytes(const std::string& path, std::string_view bytes) {
   Save();
   Cleanup();
   path_ = path;
   writable_ = false;
   CThreadLock lock(&section_, "ConfigReader::Load", false);
   BeginParse();
-  std::string_view line;
-  while (source.ReadLine(&line)) {
-    seen(line);
-    // The line is kept where the names and values of the store live.
-    char* const copy = Reserve(line.size());
-    if (!line.empty()) std::memcpy(copy, line.data(), line.size());
-    data_.size += line.size();
-    ParseLine(copy, copy + line.size());
-  }
-  EndParse(source.Error());
-  // The store stands for the copy, which holds whatever could be read.
+  // The bytes are kept where the names and values of the store live.
+  if (!bytes.empty()) std::memcpy(Reserve(bytes.size()), bytes.data(), bytes.size());
+  data_.size += bytes.size();
+  ParseLines(0, true);
+  EndParse(platform::Result());
   load_ = platform::Result();
 }
 

@@ -39,7 +39,6 @@ struct NoCaseLess {
 /// The keys and values of one section, as GetDocument gives them.
 using ConfigSection = std::map<std::string, std::string, NoCaseLess>;
 
-class LineReader;
 struct IniLine;
 class ConfigReader {
  public:
@@ -53,16 +52,15 @@ class ConfigReader {
   /// Saves the previous document if allowed, then loads `path`.
   void Open(const std::string& path, bool writable);
   /// Saves the previous document if allowed, then takes `path` with the document
-  /// that the lines of `source` give, as if the file held them; `seen` sees the
-  /// text of the lines first, in order, one or several lines at a time. A source
-  /// that is not open gives an empty document, as an empty file would, and one that
-  /// fails part-way the lines read until then: the document is whole either way.
+  /// that `bytes` give, as if the file held them: for a file already read whole.
   /// Such a store is never written back: Render gives its bytes.
+  void OpenBytes(const std::string& path, std::string_view bytes);
+  /// Takes `path` with the document of the file at `sourcePath` ("" for none; one
+  /// that cannot be opened counts as none, as an empty file would); `seen` sees the
+  /// text of the lines first, in order, one or several lines at a time. Never
+  /// written back. False when reading stopped at a read error: the document holds
+  /// the lines read until then.
   using LineSeen = std::function<void(std::string_view lines)>;
-  void OpenFrom(const std::string& path, LineReader& source, const LineSeen& seen);
-  /// OpenFrom with the lines of the file at `sourcePath` ("" for none; one that
-  /// cannot be opened counts as none), read in place rather than line by line.
-  /// False when reading stopped at a read error.
   bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
 
   /// For a file read for a few values: opens `path` as Open(path, false) would,

@@ -24,29 +24,19 @@ platform::Result LineReader::Open(const std::string& path) {
   if (!status.Ok()) return status;
   if (!buffer_)
     buffer_ = spareBlock ? std::move(spareBlock) : std::unique_ptr<char[]>(new char[kBlockSize]);
-  data_ = buffer_.get();
-  open_ = true;
   return status;
-}
-
-void LineReader::OpenBytes(std::string_view bytes) {
-  Close();
-  data_ = bytes.data();
-  end_ = bytes.size();
-  atEnd_ = true;
-  open_ = true;
 }
 
 bool LineReader::ReadLine(std::string_view* line) {
   *line = std::string_view();
-  if (!open_) return false;
+  if (!file_.IsOpen()) return false;
   // Most lines lie whole in the block and are handed out where they are; only a
   // line that runs over its end is gathered.
   bool spilled = false;
   spill_.clear();
   for (;;) {
     if (position_ < end_) {
-      const char* start = data_ + position_;
+      const char* start = buffer_.get() + position_;
       const size_t available = end_ - position_;
       const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
       if (lf != nullptr) {
@@ -94,7 +84,6 @@ bool LineReader::ReadLine(std::string* line) {
 
 void LineReader::Close() {
   file_.Close();
-  open_ = false;
   position_ = 0;
   end_ = 0;
   atEnd_ = false;

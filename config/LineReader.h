@@ -16,8 +16,6 @@ class LineReader {
 
   /// Fails when the file cannot be opened for reading (missing, a folder, ...).
   platform::Result Open(const std::string& path);
-  /// Reads the lines of `bytes`, which must outlive the reading, as those of a file.
-  void OpenBytes(std::string_view bytes);
   /// The next line without its line end; false at the end of the file or on a
   /// read error. The view holds until the next call.
   bool ReadLine(std::string_view* line);
@@ -32,8 +30,6 @@ class LineReader {
   platform::File file_;
   // Not a string: resizing one would clear the whole block for every small file.
   std::unique_ptr<char[]> buffer_;
-  const char* data_ = nullptr;  // buffer_, or the bytes given
-  bool open_ = false;
   std::string spill_;  // a line that runs over the end of the block
   size_t position_ = 0;
   size_t end_ = 0;  // bytes of buffer_ that hold data

@@ -532,10 +532,8 @@ void KVBProcessor::AddLibraryKey(const char* simulator, const std::string& path)
     Report::Failure("read", path, read);
     return;
   }
-  LineReader lines;
-  lines.OpenBytes(bytes);
   ConfigReader simConfig;
-  simConfig.OpenFrom(path, lines, [](std::string_view) {});
+  simConfig.OpenBytes(path, bytes);
 
   static const std::string kMain = "Main";
   const std::string libraryFolder = LibraryFolderName;
