@@ -32,14 +32,6 @@ void LineWriter::WriteLine(const std::string& line) {
   if (buffer_.size() >= kBlockSize) Flush();
 }
 
-void LineWriter::Write(const std::string& text) { Write(text.data(), text.size()); }
-
-void LineWriter::Write(const char* data, size_t size) {
-  if (!good_ || !file_.IsOpen()) return;
-  buffer_.append(data, size);
-  if (buffer_.size() >= kBlockSize) Flush();
-}
-
 void LineWriter::Flush() {
   if (good_ && file_.IsOpen() && !buffer_.empty()) {
     const platform::Result written = file_.Write(buffer_.data(), buffer_.size());

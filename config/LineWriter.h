@@ -26,9 +26,6 @@ class LineWriter {
 
   /// Text and CR LF; no flush.
   void WriteLine(const std::string& line);
-  /// Plain text with no line end.
-  void Write(const std::string& text);
-  void Write(const char* data, size_t size);
   /// Hands the buffered bytes to the system.
   void Flush();
   void Close();
