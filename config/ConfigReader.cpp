@@ -181,24 +181,23 @@ void ConfigReader::OpenFor(const std::string& path, std::string_view section,
   wanted_ = &wanted;
   BeginParse();
   bool opened = false;
-  const platform::Result read = ParseFile(path_, nullptr, &opened);
+  const platform::Result read = ParseFile(path_, nullptr, &opened, readAhead);
   wanted_ = nullptr;
   load_ = read;
   if (opened) EndParse(read);
   writable_ = false;
-  // What was found stays as a store of one section would hold it.
+  // What was found stays as a store of one section would hold it. The section's
+  // name goes into the text first: the text may move as it grows.
+  if (wanted.found) SectionNamed(section, false);
   size_t kept = 0;
   for (size_t i = 0; i < wanted.count; ++i) {
     if (!(wanted.found >> i & 1)) continue;
     values[i] = ValueOf(data_.entries[i]);
-    data_.entries[kept++] = data_.entries[i];
+    data_.entries[kept] = data_.entries[i];
+    data_.entries[kept++].section = lastSection_;
   }
   data_.entries.resize(kept);
-  if (kept) {
-    SectionNamed(section, false);
-    for (Entry& entry : data_.entries) entry.section = lastSection_;
-    Sorted();
-  }
+  if (kept) Sorted();
 }
 
 void ConfigReader::TakeWanted(const IniLine& read) {
