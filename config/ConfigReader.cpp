@@ -168,7 +168,8 @@ void ConfigReader::Load() {
 }
 
 void ConfigReader::OpenFor(const std::string& path, std::string_view section,
-                           const std::string_view* keys, std::string_view* values, size_t count) {
+                           const std::string_view* keys, std::string_view* values, size_t count,
+                           const std::string* readAhead) {
   Save();
   path_ = path;
   Cleanup();
@@ -249,7 +250,7 @@ void ConfigReader::OpenBytes(const std::string& path, std::string_view bytes) {
 }
 
 bool ConfigReader::OpenCopy(const std::string& path, const std::string& sourcePath,
-                            const LineSeen& seen) {
+                            const LineSeen& seen, const std::string* readAhead) {
   Save();
   Cleanup();
   path_ = path;
@@ -258,7 +259,7 @@ bool ConfigReader::OpenCopy(const std::string& path, const std::string& sourcePa
   BeginParse();
   bool opened = false;
   const platform::Result read =
-      sourcePath.empty() ? platform::Result() : ParseFile(sourcePath, &seen, &opened);
+      sourcePath.empty() ? platform::Result() : ParseFile(sourcePath, &seen, &opened, readAhead);
   EndParse(opened ? read : platform::Result());
   load_ = platform::Result();
   return !opened || read.Ok();
@@ -278,7 +279,18 @@ void ConfigReader::EndParse(const platform::Result& read) {
 }
 
 platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen* seen,
-                                         bool* opened) {
+                                         bool* opened, const std::string* readAhead) {
+  if (readAhead) {
+    // Read whole already, as the loop below would have read it.
+    *opened = true;
+    const size_t line = data_.size;
+    if (!readAhead->empty())
+      std::memcpy(Reserve(readAhead->size()), readAhead->data(), readAhead->size());
+    data_.size += readAhead->size();
+    const size_t next = ParseLines(line, true);
+    if (seen && next > line) (*seen)(std::string_view(data_.text.get() + line, next - line));
+    return platform::Result();
+  }
   platform::File file;
   const platform::Result status = file.Open(path, platform::File::Mode::kRead);
   *opened = status.Ok();

@@ -60,16 +60,18 @@ class ConfigReader {
   /// text of the lines first, in order, one or several lines at a time. Never
   /// written back. False when reading stopped at a read error: the document holds
   /// the lines read until then.
+  /// `readAhead`, when given, holds the whole file at `sourcePath`, read already.
   using LineSeen = std::function<void(std::string_view lines)>;
-  bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen);
+  bool OpenCopy(const std::string& path, const std::string& sourcePath, const LineSeen& seen,
+                const std::string* readAhead = nullptr);
 
   /// For a file read for a few values: opens `path` as Open(path, false) would,
   /// but keeps only the values of `keys` (at most kMostWanted, each named once) in
   /// `section`, and sets values[i] to what GetView(section, keys[i], values[i])
-  /// then gives. The views hold until the store changes.
+  /// then gives. The views hold until the store changes. `readAhead` as for OpenCopy.
   static constexpr size_t kMostWanted = 16;
   void OpenFor(const std::string& path, std::string_view section, const std::string_view* keys,
-               std::string_view* values, size_t count);
+               std::string_view* values, size_t count, const std::string* readAhead = nullptr);
 
   std::string GetString(std::string_view section, std::string_view key,
                         std::string_view defaultValue) const;
@@ -169,7 +171,9 @@ class ConfigReader {
   void Clear();
   void BeginParse();
   void EndParse(const platform::Result& read);
-  platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened);
+  /// Reads `path`, or takes `readAhead` for its bytes when given.
+  platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened,
+                             const std::string* readAhead = nullptr);
   /// Parses the lines of text_ from `from` on: those that end, and at the end of
   /// the file the last one too. Where the next line begins.
   size_t ParseLines(size_t from, bool atEnd);

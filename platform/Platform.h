@@ -124,6 +124,12 @@ void RemoveOtherSpellings(const std::string& path);
 /// byte for byte; a device fails as not a file, as it may never end.
 Result ReadWholeFile(const std::string& path, std::string* bytes);
 
+/// Reads the whole of the file at `path` into `bytes` when it is a regular file of
+/// at most `largest` bytes and no link, found as written; false otherwise, having
+/// read nothing from anything else. For reading ahead of need, where a miss costs
+/// only the reading it would have saved.
+bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes);
+
 /// True when the file at `path` holds exactly `bytes`. `knownSize`, where a listing
 /// gave one (else -1), spares opening a file of another size.
 bool FileHolds(const std::string& path, const std::string& bytes, long long knownSize = -1);

@@ -316,6 +316,31 @@ Result File::Open(const std::string& path, Mode mode) {
   return Status::kOk;
 }
 
+bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes) {
+  bytes->clear();
+  const WinePath mapped = MapPath(path);
+  const std::string& native = mapped.written;
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+  const int fd =
+      listedFolder.Holds(native) ? listedFolder.Open(native, flags) : ::open(native.c_str(), flags);
+  if (fd < 0) return false;
+  struct stat info;
+  bool whole = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largest;
+  // Up to the size it had when opened, as File::Read reads it.
+  size_t total = 0;
+  if (whole) bytes->resize(static_cast<size_t>(info.st_size));
+  while (whole && total < bytes->size()) {
+    const ssize_t n = ::read(fd, &(*bytes)[total], bytes->size() - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) whole = false;
+    if (n <= 0) break;  // 0: it shrank since
+    total += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes->resize(whole ? total : 0);
+  return whole;
+}
+
 Result File::Read(char* buffer, size_t size, size_t* count) {
   *count = 0;
   if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);

@@ -355,6 +355,15 @@ long long FileSize(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes) {
+  bytes->clear();
+  const long long size = FileSize(path);
+  if (size < 0 || size > largest || IsLink(path)) return false;
+  if (ReadWholeFile(path, bytes).Ok() && static_cast<long long>(bytes->size()) == size) return true;
+  bytes->clear();
+  return false;
+}
+
 bool PathExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
 
 bool IsLink(const std::string& path) {

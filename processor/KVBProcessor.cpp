@@ -152,14 +152,15 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
       Report::Failure("list", libraryFolder, listed);
     database.WriteLine("# You do not have KVB installed");
   } else {
-    std::string packageFolder;
-    for (const platform::DirEntry& entry : entries) {
-      // The pattern gave only names that begin with "VORN_": folders are packages.
-      if (!entry.isDirectory) continue;
-      packageFolder.assign(libraryFolder);
-      packageFolder += '\\';
-      packageFolder += entry.name;
-      ++counts[static_cast<int>(ProcessAircraft(packageFolder, database, hidden))];
+    // The pattern gave only names that begin with "VORN_": folders are packages.
+    std::vector<std::string> packageFolders;
+    for (const platform::DirEntry& entry : entries)
+      if (entry.isDirectory) packageFolders.push_back(libraryFolder + '\\' + entry.name);
+    ReadAhead ahead(packageFolders);
+    for (size_t package = 0; package < packageFolders.size(); ++package) {
+      const ReadAhead::Package& files = ahead.Take(package);
+      ++counts[static_cast<int>(
+          ProcessAircraft(packageFolders[package], database, hidden, &files))];
     }
     if (std::none_of(entries.begin(), entries.end(),
                      [](const platform::DirEntry& entry) { return entry.isDirectory; }))
@@ -187,7 +188,8 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
 }
 
 KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& packageFolder,
-                                                           LineWriter& database, bool hidden) {
+                                                           LineWriter& database, bool hidden,
+                                                           const ReadAhead::Package* ahead) {
   const std::string liveryPattern = packageFolder + "\\texture.*";
   const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
   const std::string panelFolder = packageFolder + "\\panel";
@@ -259,7 +261,8 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
   const std::string baseCfgPath = base && base->isFile ? pathOf(*base) : std::string();
   ConfigReader aircraftCfg;
   bool wholeCopy = false;
-  const bool isAirplane = CopyBaseConfig(baseCfgPath, aircraftCfgPath, &aircraftCfg, &wholeCopy);
+  const bool isAirplane =
+      CopyBaseConfig(baseCfgPath, aircraftCfgPath, &aircraftCfg, &wholeCopy, ahead);
 
   // The aircraft store, before any livery changes it, holds the document of
   // vorn.cfg: the contact points come from it. Only where vorn.cfg could not be
@@ -282,7 +285,7 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
     liveryFolder += '\\';
     liveryFolder += entry.name;
     ProcessLivery(liveryFolder, aircraftCfg, index, database, staticCgHeight, staticPitch,
-                  isAirplane, hidden);
+                  isAirplane, hidden, ahead);
     ++index;
   }
 
@@ -320,16 +323,18 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
 
 bool KVBProcessor::CopyBaseConfig(const std::string& baseCfgPath,
                                   const std::string& aircraftCfgPath, ConfigReader* aircraftCfg,
-                                  bool* wholeCopy) {
+                                  bool* wholeCopy, const ReadAhead::Package* ahead) {
   static const char kHelicopter[] = "[helicopter]";
   // A missing or unreadable vorn.cfg gives an empty copy. The needle holds no line
   // end: found in several lines at once, it lies within one of them.
   bool isAirplane = true;
-  *wholeCopy =
-      aircraftCfg->OpenCopy(aircraftCfgPath, baseCfgPath, [&isAirplane](std::string_view lines) {
+  *wholeCopy = aircraftCfg->OpenCopy(
+      aircraftCfgPath, baseCfgPath,
+      [&isAirplane](std::string_view lines) {
         if (isAirplane && ContainsLowerNeedle(lines, kHelicopter, sizeof kHelicopter - 1))
           isAirplane = false;
-      });
+      },
+      ahead && !baseCfgPath.empty() ? ReadAhead::Find(*ahead, baseCfgPath) : nullptr);
   return isAirplane;
 }
 
@@ -370,7 +375,8 @@ bool KVBProcessor::DeleteFolder(const std::string& folder) {
 
 void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg,
                                  int index, LineWriter& database, double staticCgHeight,
-                                 double staticPitch, bool isAirplane, bool hidden) {
+                                 double staticPitch, bool isAirplane, bool hidden,
+                                 const ReadAhead::Package* ahead) {
   // Kept from livery to livery: their room is made once.
   static thread_local std::string path, description, performance, line;
   int kvbVersion = 0;
@@ -380,8 +386,9 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
                                                  "polymin",  "polymax", "LOD", "kvb_version"};
     std::string_view values[std::size(kKeys)] = {};
     ConfigReader liveryIni;
-    liveryIni.OpenFor(path.assign(liveryFolder).append("\\vorn.ini"), kVorn, kKeys, values,
-                      std::size(kKeys));
+    path.assign(liveryFolder).append("\\vorn.ini");
+    liveryIni.OpenFor(path, kVorn, kKeys, values, std::size(kKeys),
+                      ahead ? ReadAhead::Find(*ahead, path) : nullptr);
     const auto number = [](std::string_view value) { return text::AtoI(std::string(value)); };
     const std::string_view aircraft = values[0], model = values[1], fde = values[2],
                            repaint = values[3];
@@ -416,8 +423,9 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
                                                "texture", "ui_type", "ui_variation"};
   std::string_view values[std::size(kKeys)] = {};
   ConfigReader liveryLiv;
-  liveryLiv.OpenFor(path.assign(liveryFolder).append("\\vorn.liv"), kFltsim, kKeys, values,
-                    std::size(kKeys));
+  path.assign(liveryFolder).append("\\vorn.liv");
+  liveryLiv.OpenFor(path, kFltsim, kKeys, values, std::size(kKeys),
+                    ahead ? ReadAhead::Find(*ahead, path) : nullptr);
   const std::string_view title = values[0], sim = values[1], model = values[2], texture = values[3],
                          uiType = values[4], uiVariation = values[5];
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "processor/ReadAhead.h"
+
 class ConfigReader;
 class LineWriter;
 
@@ -20,16 +22,18 @@ class KVBProcessor {
 
   /// What became of a package, for the report's counts. kSkipped: no livery
   /// folder, or the folder could not be listed; the package is left as it is.
+  /// `ahead`: the package's files read ahead, if any.
   enum class PackageOutcome { kRewritten, kUpToDate, kFailed, kSkipped };
   PackageOutcome ProcessAircraft(const std::string& packageFolder, LineWriter& database,
-                                 bool hidden);
+                                 bool hidden, const ReadAhead::Package* ahead = nullptr);
 
   /// Opens `aircraftCfg` on `aircraftCfgPath` with the document that a line by line
   /// copy of vorn.cfg (at `baseCfgPath`, "" when the package has none) would give;
   /// false when a line names the helicopter section. `wholeCopy` tells whether
   /// vorn.cfg could be read to its end.
   bool CopyBaseConfig(const std::string& baseCfgPath, const std::string& aircraftCfgPath,
-                      ConfigReader* aircraftCfg, bool* wholeCopy);
+                      ConfigReader* aircraftCfg, bool* wholeCopy,
+                      const ReadAhead::Package* ahead = nullptr);
 
   /// Deletes a folder with everything in it, never following a link; reports what
   /// it has to leave. True when the folder is gone.
@@ -37,7 +41,7 @@ class KVBProcessor {
 
   void ProcessLivery(const std::string& liveryFolder, ConfigReader& aircraftCfg, int index,
                      LineWriter& database, double staticCgHeight, double staticPitch,
-                     bool isAirplane, bool hidden);
+                     bool isAirplane, bool hidden, const ReadAhead::Package* ahead = nullptr);
 
   /// Registers the library folder where the simulator's version, read from its
   /// executable in `simulatorFolder`, looks for it, and reports what was done.

@@ -57,25 +57,46 @@ static void Ini(FuzzedDataProvider& input) {
 
 static void Package(FuzzedDataProvider& input) {
   const fs::path package = fs::path(scratch) / "library" / "VORN_FUZZ";
-  fs::remove_all(package.parent_path());
-  fs::create_directories(package / "panel" / "sub");
-  WriteBytes(scratch + "/outside.cfg", "[Main]\r\n");
   const bool hidden = input.ConsumeBool();
-  WriteBytes((package / "vorn.cfg").string(), input.ConsumeRandomLengthString(2048));
-  size_t liveries = 0;
+  const std::string base = input.ConsumeRandomLengthString(2048);
+  std::vector<std::string> liveryFiles;  // suffix, vorn.ini, vorn.liv of each livery
   for (int l = input.ConsumeIntegralInRange(0, 3); l > 0; --l) {
     std::string suffix = input.ConsumeRandomLengthString(16);
     for (char& c : suffix) c = c == '/' || c == '\\' || c == '\0' ? '_' : c;
-    const fs::path livery = package / ("texture." + suffix);
-    liveries += fs::create_directory(livery);  // not when the name came before
-    WriteBytes((livery / "vorn.ini").string(), input.ConsumeRandomLengthString(512));
-    WriteBytes((livery / "vorn.liv").string(), input.ConsumeRandomLengthString(512));
+    liveryFiles.push_back(suffix);
+    liveryFiles.push_back(input.ConsumeRandomLengthString(512));
+    liveryFiles.push_back(input.ConsumeRandomLengthString(512));
   }
-  {
-    LineWriter database;
-    database.Open(scratch + "/library/kvb.dat", platform::File::Mode::kWriteTruncate);
-    KVBProcessor().ProcessAircraft(package.string(), database, hidden);
+  // Run twice on the same package: the step reading every file itself, then
+  // finding them read ahead. Both must leave the same bytes.
+  std::string outcome[2];
+  size_t liveries = 0;
+  for (int ahead = 0; ahead < 2; ++ahead) {
+    fs::remove_all(package.parent_path());
+    fs::create_directories(package / "panel" / "sub");
+    WriteBytes(scratch + "/outside.cfg", "[Main]\r\n");
+    WriteBytes((package / "vorn.cfg").string(), base);
+    liveries = 0;
+    for (size_t l = 0; l < liveryFiles.size(); l += 3) {
+      const fs::path livery = package / ("texture." + liveryFiles[l]);
+      liveries += fs::create_directory(livery);  // not when the name came before
+      WriteBytes((livery / "vorn.ini").string(), liveryFiles[l + 1]);
+      WriteBytes((livery / "vorn.liv").string(), liveryFiles[l + 2]);
+    }
+    {
+      ReadAhead readAhead(ahead ? std::vector<std::string>{package.string()}
+                                : std::vector<std::string>());
+      LineWriter database;
+      database.Open(scratch + "/library/kvb.dat", platform::File::Mode::kWriteTruncate);
+      KVBProcessor().ProcessAircraft(package.string(), database, hidden,
+                                     ahead ? &readAhead.Take(0) : nullptr);
+    }
+    outcome[ahead] =
+        ReadBytes(scratch + "/library/kvb.dat") + "|" +
+        (fs::exists(package / "aircraft.cfg") ? ReadBytes((package / "aircraft.cfg").string())
+                                              : std::string("none"));
   }
+  Check(outcome[0] == outcome[1]);
   std::set<std::string> names;  // of everything outside the package
   for (const std::string& in : {scratch, scratch + "/library"})
     for (const auto& entry : fs::directory_iterator(in)) names.insert(entry.path().filename());

@@ -44,14 +44,33 @@ TEST(ConfigReaderTest, DataFilesLoadAndSaveAsExpected) {
     if (!get.empty()) outcome += "--- after the lookups\n" + Dump(reader);
     // A store opened for a few values finds each key as the whole store does,
     // whatever the letter case, and leaves a missing one as it was.
+    // So does one given the file's bytes read ahead.
+    const std::string bytes = ReadBytes(path);
     const auto expectOpenFor = [&](const std::string& inSection, const std::string& name) {
       const std::string upper = text::ToUpper(name);
-      std::string_view wanted = upper, found = "-";
-      ConfigReader only;
+      std::string_view wanted = upper, found = "-", foundAhead = "-";
+      ConfigReader only, ahead;
       only.OpenFor(path, text::ToLower(inSection), &wanted, &found, 1);
+      ahead.OpenFor(path, text::ToLower(inSection), &wanted, &foundAhead, 1, &bytes);
       EXPECT_EQ(found, reader.GetView(inSection, name, "-"))
           << base << " [" << inSection << "] " << name;
+      EXPECT_EQ(foundAhead, found) << base << " [" << inSection << "] " << name;
     };
+    // A copy sees the same lines and renders the same bytes from the file or from them.
+    {
+      ConfigReader copies[2];
+      std::string seen[2], rendered[2];
+      for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(copies[i].OpenCopy(
+            path + ".copy", path, [&, i](std::string_view lines) { seen[i] += lines; },
+            i ? &bytes : nullptr));
+        copies[i].SetString("x", "y", "z");
+        copies[i].Render(&rendered[i]);
+      }
+      EXPECT_EQ(seen[1], seen[0]) << base;
+      EXPECT_EQ(rendered[1], rendered[0]) << base;
+      EXPECT_EQ(Dump(copies[1]), Dump(copies[0])) << base;
+    }
     for (const auto& [name, keys] : reader.GetDocument()) {
       expectOpenFor(name, "missing");
       for (const auto& keyValue : keys) expectOpenFor(name, keyValue.first);

@@ -1,0 +1,104 @@
+#include "processor/ReadAhead.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/Platform.h"
+#include "text/Text.h"
+
+ReadAhead::ReadAhead(std::vector<std::string> folders) : folders_(std::move(folders)) {
+  if (!folders_.empty() && std::thread::hardware_concurrency() >= 2) {
+    try {
+      thread_ = std::thread(&ReadAhead::Run, this);
+      return;
+    } catch (...) {
+    }
+  }
+  // No thread: the step reads everything itself.
+  read_ = folders_.size();
+  failed_ = 0;
+}
+
+ReadAhead::~ReadAhead() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+const ReadAhead::Package& ReadAhead::Take(size_t index) {
+  if (index >= folders_.size()) return none_;
+  std::unique_lock<std::mutex> lock(mutex_);
+  // The packages before it are done with: their room may take the next ones.
+  if (index > inUse_) {
+    inUse_ = index;
+    changed_.notify_all();
+  }
+  changed_.wait(lock, [this, index] { return read_ > index; });
+  return index < failed_ && index == inUse_ ? ready_[index % kWindow] : none_;
+}
+
+const std::string* ReadAhead::Find(const Package& package, const std::string& path) {
+  for (size_t i = 0; i < package.count; ++i)
+    if (package.files[i].path == path) return &package.files[i].bytes;
+  return nullptr;
+}
+
+void ReadAhead::Run() {
+  size_t index = 0;
+  try {
+    for (; index < folders_.size(); ++index) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (index >= inUse_ + kWindow)
+          changed_.wait(lock, [this, index] { return stop_ || index < inUse_ + kWindow / 2; });
+        if (stop_) break;
+      }
+      // Its room is free: no package in it is in use, nor will be before read_ passes it.
+      Read(folders_[index], &ready_[index % kWindow]);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        read_ = index + 1;
+      }
+      changed_.notify_all();
+    }
+  } catch (...) {
+  }
+  // Whatever was not read is the step's to read: it never waits for it.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < folders_.size()) failed_ = index;
+    read_ = folders_.size();
+  }
+  changed_.notify_all();
+}
+
+void ReadAhead::Read(const std::string& folder, Package* package) const {
+  package->count = 0;
+  // Named as the package step names them: the folder, a separator, the name listed.
+  long long bytes = 0;
+  const auto add = [package, &bytes](const std::string& path) {
+    if (package->count == kMostFiles || bytes >= kMostBytes) return;
+    if (package->count == package->files.size()) package->files.emplace_back();
+    File& file = package->files[package->count];
+    file.path.assign(path);
+    if (!platform::ReadRegularFile(file.path, std::min(kLargest, kMostBytes - bytes), &file.bytes))
+      return;
+    bytes += static_cast<long long>(file.bytes.size());
+    ++package->count;
+  };
+  std::vector<platform::DirEntry> entries;
+  if (!platform::FindFiles(folder + "\\*", &entries).Ok()) return;
+  for (const platform::DirEntry& entry : entries)
+    if (entry.isFile && text::CompareNoCase(entry.name, "vorn.cfg") == 0)
+      add(folder + "\\" + entry.name);
+  std::string livery;
+  for (const platform::DirEntry& entry : entries) {
+    if (!entry.isDirectory || !platform::MatchesWildcard("texture.*", entry.name)) continue;
+    livery.assign(folder).append("\\").append(entry.name);
+    add(livery + "\\vorn.ini");
+    add(livery + "\\vorn.liv");
+  }
+}

@@ -1,0 +1,70 @@
+// Reads the files of the next packages on a second thread while the package step
+// works on the current one, so that the step finds their bytes in memory: the
+// system's work of opening and reading overlaps the work on the text. Only the
+// step's own inputs are read ahead (vorn.cfg and each livery's vorn.ini and
+// vorn.liv), which the tool never writes, and only regular files that are no
+// links, read whole: anything else the step reads itself, as it always did, and
+// reports there. A few packages ahead at most, so the memory stays flat.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ReadAhead {
+ public:
+  struct File {
+    std::string path;  // as the package step names it
+    std::string bytes;
+  };
+  /// The files read ahead for one package: files[0, count). The rest is room
+  /// kept from an earlier package.
+  struct Package {
+    std::vector<File> files;
+    size_t count = 0;
+  };
+
+  /// Starts reading the packages in `folders`, in order; nothing on a machine with
+  /// a single processor, where the reading could not overlap anything.
+  explicit ReadAhead(std::vector<std::string> folders);
+  /// Stops the reading, wherever it is.
+  ~ReadAhead();
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  /// The files read ahead for folders[index], once the thread has them, valid
+  /// until the next call; indexes come in rising order. Empty when nothing could
+  /// be read ahead.
+  const Package& Take(size_t index);
+  /// The bytes read ahead for `path`, or null.
+  static const std::string* Find(const Package& package, const std::string& path);
+
+  /// Files larger than this are left to the package step, which reads them in
+  /// parts; so are those past kMostBytes or kMostFiles of a package.
+  static constexpr long long kLargest = 256 * 1024;
+  static constexpr long long kMostBytes = 512 * 1024;
+  static constexpr size_t kMostFiles = 512;
+
+ private:
+  void Run();
+  void Read(const std::string& folder, Package* package) const;
+
+  // Packages read ahead of the one in use. The thread, once that far ahead, waits
+  // until it may read half as many again, rather than waking for each.
+  static constexpr size_t kWindow = 4;
+
+  const std::vector<std::string> folders_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Package> ready_ =
+      std::vector<Package>(kWindow);  // folders_[i] in ready_[i % kWindow]
+  const Package none_;
+  size_t read_ = 0;             // packages read, or given up on
+  size_t inUse_ = 0;            // the package the step has taken last; none before it is in use
+  size_t failed_ = ~size_t{0};  // from here on nothing was read (the thread failed)
+  bool stop_ = false;
+  std::thread thread_;
+};
