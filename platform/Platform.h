@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -151,7 +152,7 @@ struct DirEntry {
 Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
 
 /// The matching rule of FindFiles for one name.
-bool MatchesWildcard(const std::string& pattern, const std::string& name);
+bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 /// The order of FindFiles: names compared as upper-cased bytes, then raw bytes.
 bool ListingLess(const std::string& a, const std::string& b);
