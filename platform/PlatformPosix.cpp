@@ -178,8 +178,18 @@ void SyncFolderOf(const std::string& native) {
 namespace {
 
 // Wine's prefix is looked for only for a path that starts with a drive.
+void MapPath(const std::string& path, WinePath* mapped) {
+  if (path.size() < 2 || path[1] != ':') return WinePath::Map(path, std::string_view(), mapped);
+  // Taken where it stands when it is set: every file opened comes here.
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (prefix && *prefix) return WinePath::Map(path, prefix, mapped);
+  WinePath::Map(path, WinePrefix(), mapped);
+}
+
 WinePath MapPath(const std::string& path) {
-  return WinePath::Map(path, path.size() >= 2 && path[1] == ':' ? WinePrefix() : std::string());
+  WinePath mapped;
+  MapPath(path, &mapped);
+  return mapped;
 }
 
 // The letter case of a path that does not exist as written.
@@ -250,7 +260,8 @@ class ListedFolder {
     prefix_ = native + "/";
   }
   bool Holds(const std::string& native) const {
-    return dir_ && native.size() > prefix_.size() && !native.compare(0, prefix_.size(), prefix_);
+    return dir_ && native.size() > prefix_.size() &&
+           std::memcmp(native.data(), prefix_.data(), prefix_.size()) == 0;
   }
   // `native`, which the folder holds, opened from the folder.
   int Open(const std::string& native, int flags) const {
@@ -276,7 +287,9 @@ Result File::Open(const std::string& path, Mode mode) {
   if (mode == Mode::kRead) {
     // A file that is there as written opens at once; only a miss looks at letter case.
     flags |= O_RDONLY;
-    const WinePath mapped = MapPath(path);
+    // Kept from open to open: its room is made once.
+    static thread_local WinePath mapped;
+    MapPath(path, &mapped);
     const std::string& native = mapped.written;
     int fd = listedFolder.Holds(native) ? listedFolder.Open(native, flags)
                                         : ::open(native.c_str(), flags);
