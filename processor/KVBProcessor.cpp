@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -87,10 +88,30 @@ bool IsLiveryName(const std::string& name) {
 }
 
 // A number in decimal, without a string of its own.
-void AppendNumber(std::string* out, long long value) {
-  char digits[24];
-  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-  out->append(digits, static_cast<size_t>(end.ptr - digits));
+class Digits {
+ public:
+  explicit Digits(long long value)
+      : size_(static_cast<size_t>(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr -
+                                  digits_)) {}
+  operator std::string_view() const { return std::string_view(digits_, size_); }
+
+ private:
+  char digits_[24];
+  size_t size_;
+};
+
+// `parts` one after the other in `out`: one size for all, then only copies, as
+// each livery puts together several texts.
+void Assign(std::string* out, std::initializer_list<std::string_view> parts) {
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  out->resize(size);
+  char* at = &(*out)[0];
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;  // a value not found has no bytes at all
+    std::memcpy(at, part.data(), part.size());
+    at += part.size();
+  }
 }
 
 // The bytes of a line by line copy of `path`, every line ended with CR LF.
@@ -122,16 +143,6 @@ class NumberText {
 // "1 livery", "2 liveries": a count for the report.
 std::string Count(long long count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-// The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
-void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
-  out->append("LOD1 polygons: ");
-  AppendNumber(out, polyMin);
-  out->append("\\nLOD");
-  AppendNumber(out, lod);
-  out->append(" polygons: ");
-  AppendNumber(out, polyMax);
 }
 
 }  // namespace
@@ -404,8 +415,8 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
                                                  "polymin",  "polymax", "LOD", "kvb_version"};
     std::string_view values[std::size(kKeys)] = {};
     ConfigReader liveryIni;
-    liveryIni.OpenFor(path.assign(liveryFolder).append("\\vorn.ini"), kVorn, kKeys, values,
-                      std::size(kKeys));
+    Assign(&path, {liveryFolder, "\\vorn.ini"});
+    liveryIni.OpenFor(path, kVorn, kKeys, values, std::size(kKeys));
     const std::string_view aircraft = values[0], model = values[1], fde = values[2],
                            repaint = values[3];
     const int polyMin = text::AtoI(values[4]);
@@ -415,29 +426,20 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
 
     // Built by concatenation rather than printf: values are bytes and may hold
     // a NUL, which "%s" would cut off.
-    description.assign(kDescriptionHead);
-    description.append(aircraft);
-    description.append("\\nmodel: ");
-    description.append(model);
-    description.append("\\nfde: ");
-    description.append(fde);
-    description.append("\\npaint: ");
-    description.append(repaint);
-    description.append("\\n");
-    // The performance text is the polygon lines, each ended with "\\n".
-    performance.clear();
-    AppendPolygonLines(&performance, polyMin, lod, polyMax);
-    performance.append("\\n");
-    description.append(performance);
-    description.append(kDescriptionTail);
+    // The performance text is the polygon lines, each ended with "\\n"; the
+    // description holds it too.
+    Assign(&performance, {"LOD1 polygons: ", Digits(polyMin), "\\nLOD", Digits(lod),
+                          " polygons: ", Digits(polyMax), "\\n"});
+    Assign(&description, {kDescriptionHead, aircraft, "\\nmodel: ", model, "\\nfde: ", fde,
+                          "\\npaint: ", repaint, "\\n", performance, kDescriptionTail});
   }
 
   static constexpr std::string_view kKeys[] = {"title",   "sim",     "model",
                                                "texture", "ui_type", "ui_variation"};
   std::string_view values[std::size(kKeys)] = {};
   ConfigReader liveryLiv;
-  liveryLiv.OpenFor(path.assign(liveryFolder).append("\\vorn.liv"), kFltsim, kKeys, values,
-                    std::size(kKeys));
+  Assign(&path, {liveryFolder, "\\vorn.liv"});
+  liveryLiv.OpenFor(path, kFltsim, kKeys, values, std::size(kKeys));
   const std::string_view title = values[0], sim = values[1], model = values[2], texture = values[3],
                          uiType = values[4], uiVariation = values[5];
 
@@ -447,8 +449,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   aircraftCfg.SetString(kGeneral, "performance", performance);
   aircraftCfg.SetString(kGeneral, "Category", isAirplane ? kAirplane : kHelicopter);
 
-  section.assign("fltsim.");
-  AppendNumber(&section, index);
+  Assign(&section, {"fltsim.", Digits(index)});
   aircraftCfg.SetString(section, "title", title);
   aircraftCfg.SetString(section, "sim", sim);
   aircraftCfg.SetString(section, "model", model);
@@ -463,22 +464,13 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     aircraftCfg.SetString(section, "ui_createdby", kWebDomain);
   }
 
-  line.assign(title);
-  line += ' ';
-  line.append(uiVariation);
+  Assign(&line, {title, " ", uiVariation});
   platform::WriteConsoleLine(line);
 
   // The record: title,variation,cg height,pitch,version; whole records only.
-  line.assign(title);
-  line += ',';
-  line.append(uiVariation);
-  line += ',';
   static thread_local NumberText cgHeightText, pitchText;
-  line.append(cgHeightText.Of(staticCgHeight));
-  line += ',';
-  line.append(pitchText.Of(staticPitch));
-  line += ',';
-  AppendNumber(&line, kvbVersion);
+  Assign(&line, {title, ",", uiVariation, ",", cgHeightText.Of(staticCgHeight), ",",
+                 pitchText.Of(staticPitch), ",", Digits(kvbVersion)});
   database.WriteLine(line);
   database.Flush();
 }
