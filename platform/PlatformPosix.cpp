@@ -299,33 +299,40 @@ Result File::Open(const std::string& path, Mode mode) {
       if (resolved != native) fd = ::open(resolved.c_str(), flags);
     }
     if (fd < 0) return ErrnoFailure();
+    // What it is shows as it is read (see Read): a look now would cost every
+    // file a call.
     handle_ = fd;
-  } else {
-    FileInfo info;
-    const std::string native = Locate(path, &info);
-    // A dangling link goes on to the open, which finds or creates what it names.
-    if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
-      return NotAFile();
-    if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
-    flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
-    const int fd = ::open(native.c_str(), flags, 0666);
-    if (fd < 0) return ErrnoFailure();
-    handle_ = fd;
+    return Status::kOk;
   }
+  FileInfo info;
+  const std::string native = Locate(path, &info);
+  // A dangling link goes on to the open, which finds or creates what it names.
+  if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
+    return NotAFile();
+  if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
+  flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
+  const int fd = ::open(native.c_str(), flags, 0666);
+  if (fd < 0) return ErrnoFailure();
+  handle_ = fd;
   struct stat opened;
   if (fstat(static_cast<int>(handle_), &opened) != 0) {
     const Result failure = ErrnoFailure();
     Close();
     return failure;
   }
-  // A folder opens for reading on Linux, not on Windows; a FIFO or a device is
-  // read once (see Read).
-  if (S_ISDIR(opened.st_mode) || (mode != Mode::kRead && !S_ISREG(opened.st_mode))) {
+  if (!S_ISREG(opened.st_mode)) {
     Close();
     return NotAFile();
   }
-  regular_ = S_ISREG(opened.st_mode);
-  unread_ = regular_ && mode == Mode::kRead ? opened.st_size : -1;
+  regular_ = true;
+  return Status::kOk;
+}
+
+Result File::LearnKind() {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0) return ErrnoFailure();
+  if (!S_ISREG(info.st_mode)) return NotAFile();
+  regular_ = true;
   return Status::kOk;
 }
 
@@ -336,17 +343,24 @@ Result File::Read(char* buffer, size_t size, size_t* count) {
   size_t total = 0;
   while (total < size) {
     const ssize_t n = ::read(fd, buffer + total, size - total);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ErrnoFailure();
+    if (n > 0) {
+      total += static_cast<size_t>(n);
+      continue;
+    }
     if (n == 0) break;
-    total += static_cast<size_t>(n);
-    // A device or a pipe keeps its one read; a regular file is read on until it
-    // ends, and the size it had when opened spares the read that finds its end.
-    if (!regular_) break;
-    unread_ -= n;
-    if (unread_ <= 0) break;
+    if (errno == EINTR) continue;
+    // A folder opens for reading on Linux, not on Windows.
+    if (errno == EISDIR) return NotAFile();
+    // Only a pipe or a device has nothing more for now (O_NONBLOCK): what it
+    // gave is what it holds.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && total > 0) break;
+    return ErrnoFailure();
   }
-  if (!regular_ && size > 0 && total == size) return NotAFile();  // may never end
+  // Only a full buffer asks what was read: a device or a pipe may never end.
+  if (total == size && size > 0 && !regular_) {
+    const Result kind = LearnKind();
+    if (!kind.Ok()) return kind;
+  }
   *count = total;
   return Status::kOk;
 }
@@ -355,7 +369,10 @@ Result File::ReadAt(long long offset, char* buffer, size_t size, size_t* count) 
   *count = 0;
   if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   // A device could read without end.
-  if (!regular_) return NotAFile();
+  if (!regular_) {
+    const Result kind = LearnKind();
+    if (!kind.Ok()) return kind;
+  }
   const int fd = static_cast<int>(handle_);
   size_t done = 0;
   while (done < size) {
@@ -393,7 +410,6 @@ Result File::Close() {
   const int closed = ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
   regular_ = false;
-  unread_ = -1;
   // EINTR leaves the descriptor closed on Linux: nothing is lost by it.
   return closed == 0 || errno == EINTR ? Result() : ErrnoFailure();
 }
