@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -55,8 +56,8 @@ class File {
   bool IsOpen() const { return handle_ != kInvalid; }
   /// Puts the bytes read in `count`. From a regular file, fewer than `size` only
   /// at its end: a network file system may hand out less before it. A device or
-  /// a pipe gets one read, and fails when it fills the whole buffer, as it may
-  /// never end.
+  /// a pipe is read until it has nothing more for now, and fails when it fills
+  /// the whole buffer, as it may never end; a folder fails as not a file.
   Result Read(char* buffer, size_t size, size_t* count);
   /// Reads from `offset` until `size` bytes are in or the file ends, and puts the
   /// bytes read in `count`; anything but a regular file fails. Where Read goes on
@@ -72,9 +73,10 @@ class File {
  private:
   friend class AtomicFile;  // writes its temporary file through a File
   static constexpr intptr_t kInvalid = -1;
+  /// Linux: sets regular_, or fails as not a file.
+  Result LearnKind();
   intptr_t handle_ = kInvalid;
-  bool regular_ = false;
-  long long unread_ = -1;  // of a regular file as it was opened for reading; -1: unknown
+  bool regular_ = false;  // known to be a regular file
 };
 
 /// Which file a replacement replaces. kTarget: the file the path names, a link
@@ -157,7 +159,7 @@ struct DirEntry {
 Result FindFiles(const std::string& pattern, std::vector<DirEntry>* entries);
 
 /// The matching rule of FindFiles for one name.
-bool MatchesWildcard(const std::string& pattern, const std::string& name);
+bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 /// The order of FindFiles: names compared as upper-cased bytes, then raw bytes.
 bool ListingLess(const std::string& a, const std::string& b);

@@ -178,8 +178,18 @@ void SyncFolderOf(const std::string& native) {
 namespace {
 
 // Wine's prefix is looked for only for a path that starts with a drive.
+void MapPath(const std::string& path, WinePath* mapped) {
+  if (path.size() < 2 || path[1] != ':') return WinePath::Map(path, std::string_view(), mapped);
+  // Taken where it stands when it is set: every file opened comes here.
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (prefix && *prefix) return WinePath::Map(path, prefix, mapped);
+  WinePath::Map(path, WinePrefix(), mapped);
+}
+
 WinePath MapPath(const std::string& path) {
-  return WinePath::Map(path, path.size() >= 2 && path[1] == ':' ? WinePrefix() : std::string());
+  WinePath mapped;
+  MapPath(path, &mapped);
+  return mapped;
 }
 
 // The letter case of a path that does not exist as written.
@@ -250,7 +260,8 @@ class ListedFolder {
     prefix_ = native + "/";
   }
   bool Holds(const std::string& native) const {
-    return dir_ && native.size() > prefix_.size() && !native.compare(0, prefix_.size(), prefix_);
+    return dir_ && native.size() > prefix_.size() &&
+           std::memcmp(native.data(), prefix_.data(), prefix_.size()) == 0;
   }
   // `native`, which the folder holds, opened from the folder.
   int Open(const std::string& native, int flags) const {
@@ -276,7 +287,9 @@ Result File::Open(const std::string& path, Mode mode) {
   if (mode == Mode::kRead) {
     // A file that is there as written opens at once; only a miss looks at letter case.
     flags |= O_RDONLY;
-    const WinePath mapped = MapPath(path);
+    // Kept from open to open: its room is made once.
+    static thread_local WinePath mapped;
+    MapPath(path, &mapped);
     const std::string& native = mapped.written;
     int fd = listedFolder.Holds(native) ? listedFolder.Open(native, flags)
                                         : ::open(native.c_str(), flags);
@@ -286,33 +299,40 @@ Result File::Open(const std::string& path, Mode mode) {
       if (resolved != native) fd = ::open(resolved.c_str(), flags);
     }
     if (fd < 0) return ErrnoFailure();
+    // What it is shows as it is read (see Read): a look now would cost every
+    // file a call.
     handle_ = fd;
-  } else {
-    FileInfo info;
-    const std::string native = Locate(path, &info);
-    // A dangling link goes on to the open, which finds or creates what it names.
-    if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
-      return NotAFile();
-    if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
-    flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
-    const int fd = ::open(native.c_str(), flags, 0666);
-    if (fd < 0) return ErrnoFailure();
-    handle_ = fd;
+    return Status::kOk;
   }
+  FileInfo info;
+  const std::string native = Locate(path, &info);
+  // A dangling link goes on to the open, which finds or creates what it names.
+  if (info.exists && !S_ISREG(info.status.st_mode) && !S_ISLNK(info.status.st_mode))
+    return NotAFile();
+  if (info.readOnly) return internal::Fail(Status::kReadOnly, EACCES);
+  flags |= O_WRONLY | O_CREAT | (mode == Mode::kWriteTruncate ? O_TRUNC : O_APPEND);
+  const int fd = ::open(native.c_str(), flags, 0666);
+  if (fd < 0) return ErrnoFailure();
+  handle_ = fd;
   struct stat opened;
   if (fstat(static_cast<int>(handle_), &opened) != 0) {
     const Result failure = ErrnoFailure();
     Close();
     return failure;
   }
-  // A folder opens for reading on Linux, not on Windows; a FIFO or a device is
-  // read once (see Read).
-  if (S_ISDIR(opened.st_mode) || (mode != Mode::kRead && !S_ISREG(opened.st_mode))) {
+  if (!S_ISREG(opened.st_mode)) {
     Close();
     return NotAFile();
   }
-  regular_ = S_ISREG(opened.st_mode);
-  unread_ = regular_ && mode == Mode::kRead ? opened.st_size : -1;
+  regular_ = true;
+  return Status::kOk;
+}
+
+Result File::LearnKind() {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0) return ErrnoFailure();
+  if (!S_ISREG(info.st_mode)) return NotAFile();
+  regular_ = true;
   return Status::kOk;
 }
 
@@ -348,17 +368,24 @@ Result File::Read(char* buffer, size_t size, size_t* count) {
   size_t total = 0;
   while (total < size) {
     const ssize_t n = ::read(fd, buffer + total, size - total);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ErrnoFailure();
+    if (n > 0) {
+      total += static_cast<size_t>(n);
+      continue;
+    }
     if (n == 0) break;
-    total += static_cast<size_t>(n);
-    // A device or a pipe keeps its one read; a regular file is read on until it
-    // ends, and the size it had when opened spares the read that finds its end.
-    if (!regular_) break;
-    unread_ -= n;
-    if (unread_ <= 0) break;
+    if (errno == EINTR) continue;
+    // A folder opens for reading on Linux, not on Windows.
+    if (errno == EISDIR) return NotAFile();
+    // Only a pipe or a device has nothing more for now (O_NONBLOCK): what it
+    // gave is what it holds.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && total > 0) break;
+    return ErrnoFailure();
   }
-  if (!regular_ && size > 0 && total == size) return NotAFile();  // may never end
+  // Only a full buffer asks what was read: a device or a pipe may never end.
+  if (total == size && size > 0 && !regular_) {
+    const Result kind = LearnKind();
+    if (!kind.Ok()) return kind;
+  }
   *count = total;
   return Status::kOk;
 }
@@ -367,7 +394,10 @@ Result File::ReadAt(long long offset, char* buffer, size_t size, size_t* count) 
   *count = 0;
   if (!IsOpen()) return internal::Fail(Status::kFailed, EBADF);
   // A device could read without end.
-  if (!regular_) return NotAFile();
+  if (!regular_) {
+    const Result kind = LearnKind();
+    if (!kind.Ok()) return kind;
+  }
   const int fd = static_cast<int>(handle_);
   size_t done = 0;
   while (done < size) {
@@ -405,7 +435,6 @@ Result File::Close() {
   const int closed = ::close(static_cast<int>(handle_));
   handle_ = kInvalid;
   regular_ = false;
-  unread_ = -1;
   // EINTR leaves the descriptor closed on Linux: nothing is lost by it.
   return closed == 0 || errno == EINTR ? Result() : ErrnoFailure();
 }

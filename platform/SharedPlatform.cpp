@@ -41,14 +41,16 @@ bool Match(const char* p, const char* pEnd, const char* n, const char* nEnd) {
 
 }  // namespace
 
-bool MatchesWildcard(const std::string& pattern, const std::string& name) {
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+  // A listing of every name asks for each one.
+  if (pattern == "*") return true;
   const char* p = pattern.data();
   const char* n = name.data();
   if (Match(p, p + pattern.size(), n, n + name.size())) return true;
   // "texture.*" also finds the folder "texture".
   const size_t size = pattern.size();
   if (size >= 2 && pattern[size - 2] == '.' && pattern[size - 1] == '*' &&
-      name.find('.') == std::string::npos) {
+      name.find('.') == std::string_view::npos) {
     return Match(p, p + size - 2, n, n + name.size());
   }
   return false;

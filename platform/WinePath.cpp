@@ -60,22 +60,31 @@ void ResolveDots(std::string* path, size_t from) {
 
 }  // namespace
 
-WinePath WinePath::Map(const std::string& path, const std::string& winePrefix) {
+WinePath WinePath::Map(const std::string& path, std::string_view winePrefix) {
   WinePath mapped;
-  std::string& written = mapped.written;
+  Map(path, winePrefix, &mapped);
+  return mapped;
+}
+
+void WinePath::Map(const std::string& path, std::string_view winePrefix, WinePath* mapped) {
+  std::string& written = mapped->written;
+  mapped->baseSize = 0;
   if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    written = winePrefix + "/dosdevices/" + static_cast<char>(text::LowerByte(path[0])) + ":";
-    mapped.baseSize = written.size();
+    static constexpr std::string_view kDrives = "/dosdevices/";
+    written.reserve(winePrefix.size() + kDrives.size() + path.size() + 1);
+    written.assign(winePrefix).append(kDrives);
+    written += static_cast<char>(text::LowerByte(path[0]));
+    written += ':';
+    mapped->baseSize = written.size();
     if (path.size() > 2 && path[2] != '\\' && path[2] != '/') written += '/';
     written.append(path, 2, std::string::npos);
   } else {
-    written = path;
+    written.assign(path);
   }
   char* const text = &written[0];
   const size_t size = written.size();
-  for (size_t i = mapped.baseSize; i < size; ++i) text[i] = text[i] == '\\' ? '/' : text[i];
-  if (mapped.HasRest()) ResolveDots(&written, mapped.baseSize);
-  return mapped;
+  for (size_t i = mapped->baseSize; i < size; ++i) text[i] = text[i] == '\\' ? '/' : text[i];
+  if (mapped->HasRest()) ResolveDots(&written, mapped->baseSize);
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -14,7 +15,9 @@ struct WinePath {
   size_t baseSize = 0;  // of the drive folder; 0 without a drive
 
   /// `path` under the Wine prefix `winePrefix` ("$WINEPREFIX", no trailing slash).
-  static WinePath Map(const std::string& path, const std::string& winePrefix);
+  static WinePath Map(const std::string& path, std::string_view winePrefix);
+  /// The same into `mapped`, whose room is used again.
+  static void Map(const std::string& path, std::string_view winePrefix, WinePath* mapped);
 
   std::string Base() const { return written.substr(0, baseSize); }
   std::string Rest() const { return written.substr(baseSize); }

@@ -1,7 +1,9 @@
 #include "processor/KVBProcessor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -23,9 +25,8 @@ namespace {
 
 // "\n" inside these texts is the two characters backslash and n: the simulator
 // reads them as line breaks inside one value.
-const std::string kLibraryBanner =
-    "VORN Kavbel\\nProperty of the VORN network. All rights reserved.";
-const std::string kDistributionNotice =
+const char kLibraryBanner[] = "VORN Kavbel\\nProperty of the VORN network. All rights reserved.";
+const char kDistributionNotice[] =
     "THESE FILES MAY NOT BE UPLOADED TO ANY OTHER SITE WITHOUT THE AUTHOR'S WRITTEN "
     "PERMISSION. THESE REPAINTS AND MODELS ARE FREEWARE AND MAY NOT BE SOLD, OR PUT ON ANY "
     "SITE THAT CHARGES FOR DOWNLOADING FREE FILES. THE FILES FOUND IN THIS ARCHIVE MAY NOT BE "
@@ -33,6 +34,10 @@ const std::string kDistributionNotice =
     "MATERIALS OR POSTAGE.";
 const std::string kWebDomain = "www.vorn.net";
 const std::string kTypeRole = "VORN KVB";
+
+// The fixed head and tail of every livery's description, made once.
+const std::string kDescriptionHead = std::string(kLibraryBanner) + "\\n\\n";
+const std::string kDescriptionTail = std::string("\\n") + kDistributionNotice + "\r\n";
 
 // Section and key names, made once rather than for every livery.
 const std::string kGeneral = "General";
@@ -58,15 +63,55 @@ bool ContainsLowerNeedle(std::string_view haystack, const char* needle, size_t n
   return false;
 }
 
+bool SameNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && text::CompareNoCase(a, b) == 0;
+}
+
 // The entry named `name`: the one written so if there is one, else the first in
 // listing order that equals it without regard to letter case; null when none.
-const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries, const char* name) {
+const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries,
+                               std::string_view name) {
   const platform::DirEntry* found = nullptr;
   for (const platform::DirEntry& entry : entries) {
+    if (entry.name.size() != name.size()) continue;
     if (entry.name == name) return &entry;
     if (!found && text::CompareNoCase(entry.name, name) == 0) found = &entry;
   }
   return found;
+}
+
+// A name that "texture.*" matches as a listing matches it: "texture" itself, or
+// "texture." and anything after; checked for every entry of every package.
+bool IsLiveryName(const std::string& name) {
+  return (name.size() == 7 || (name.size() > 7 && name[7] == '.')) &&
+         text::CompareNoCase(std::string_view(name).substr(0, 7), "texture") == 0;
+}
+
+// A number in decimal, without a string of its own.
+class Digits {
+ public:
+  explicit Digits(long long value)
+      : size_(static_cast<size_t>(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr -
+                                  digits_)) {}
+  operator std::string_view() const { return std::string_view(digits_, size_); }
+
+ private:
+  char digits_[24];
+  size_t size_;
+};
+
+// `parts` one after the other in `out`: one size for all, then only copies, as
+// each livery puts together several texts.
+void Assign(std::string* out, std::initializer_list<std::string_view> parts) {
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  out->resize(size);
+  char* at = &(*out)[0];
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;  // a value not found has no bytes at all
+    std::memcpy(at, part.data(), part.size());
+    at += part.size();
+  }
 }
 
 // The bytes of a line by line copy of `path`, every line ended with CR LF.
@@ -98,16 +143,6 @@ class NumberText {
 // "1 livery", "2 liveries": a count for the report.
 std::string Count(long long count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-// The shared "LOD1 polygons: ...\nLODn polygons: ...\n" part of both texts.
-void AppendPolygonLines(std::string* out, int polyMin, int lod, int polyMax) {
-  out->append("LOD1 polygons: ");
-  out->append(std::to_string(polyMin));
-  out->append("\\nLOD");
-  out->append(std::to_string(lod));
-  out->append(" polygons: ");
-  out->append(std::to_string(polyMax));
 }
 
 }  // namespace
@@ -190,19 +225,16 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
 KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& packageFolder,
                                                            LineWriter& database, bool hidden,
                                                            const ReadAhead::Package* ahead) {
-  const std::string liveryPattern = packageFolder + "\\texture.*";
   const std::string aircraftCfgPath = packageFolder + "\\aircraft.cfg";
-  const std::string panelFolder = packageFolder + "\\panel";
 
   // One listing tells the livery folders and which of the package's own files
   // are there, with the letter case of their names: none is looked up again.
-  std::vector<platform::DirEntry> entries;
+  // Kept from package to package: its room is made once.
+  static thread_local std::vector<platform::DirEntry> entries;
   const platform::Result listed = platform::FindFiles(packageFolder + "\\*", &entries);
-  const auto isLivery = [](const platform::DirEntry& entry) {
-    return platform::MatchesWildcard("texture.*", entry.name);
-  };
+  const auto isLivery = [](const platform::DirEntry& entry) { return IsLiveryName(entry.name); };
   if (std::none_of(entries.begin(), entries.end(), isLivery)) {
-    platform::WriteConsoleLine("Error reading " + liveryPattern);
+    platform::WriteConsoleLine("Error reading " + packageFolder + "\\texture.*");
     if (!listed.Ok())
       Report::Failure("list", packageFolder, listed);
     else
@@ -210,7 +242,10 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
     return PackageOutcome::kSkipped;
   }
   const auto pathOf = [&packageFolder](const platform::DirEntry& entry) {
-    return packageFolder + "\\" + entry.name;
+    std::string path;
+    path.reserve(packageFolder.size() + 1 + entry.name.size());
+    path.append(packageFolder).append(1, '\\').append(entry.name);
+    return path;
   };
   bool changed = false;
   bool failed = false;
@@ -226,8 +261,7 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
 
   // A killed run's temporary file goes, whatever the letter case of its name.
   for (const platform::DirEntry& entry : entries)
-    if (!entry.isDirectory && !entry.isLink &&
-        text::CompareNoCase(entry.name, "aircraft.cfg.kvbtmp") == 0)
+    if (!entry.isDirectory && !entry.isLink && SameNoCase(entry.name, "aircraft.cfg.kvbtmp"))
       platform::RemoveTemporary(pathOf(entry));
 
   // The panel folder is touched only when it is not as wanted already. Hidden, a
@@ -242,6 +276,7 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
         failed = true;
     }
   } else {
+    const std::string panelFolder = packageFolder + "\\panel";
     platform::Result folder;
     if (!panelFolderThere) {
       folder = platform::CreateFolder(panelFolder);
@@ -313,7 +348,7 @@ KVBProcessor::PackageOutcome KVBProcessor::ProcessAircraft(const std::string& pa
   if (exactNameThere &&
       std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& entry) {
         return !entry.isDirectory && entry.name != "aircraft.cfg" &&
-               text::CompareNoCase(entry.name, "aircraft.cfg") == 0;
+               SameNoCase(entry.name, "aircraft.cfg");
       }))
     platform::RemoveOtherSpellings(aircraftCfgPath);
   return failed    ? PackageOutcome::kFailed
@@ -378,7 +413,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
                                  double staticPitch, bool isAirplane, bool hidden,
                                  const ReadAhead::Package* ahead) {
   // Kept from livery to livery: their room is made once.
-  static thread_local std::string path, description, performance, line;
+  static thread_local std::string path, description, performance, line, section;
   int kvbVersion = 0;
   {
     // Read for these values only; a number missing reads as "", which gives 0.
@@ -386,44 +421,31 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
                                                  "polymin",  "polymax", "LOD", "kvb_version"};
     std::string_view values[std::size(kKeys)] = {};
     ConfigReader liveryIni;
-    path.assign(liveryFolder).append("\\vorn.ini");
+    Assign(&path, {liveryFolder, "\\vorn.ini"});
     liveryIni.OpenFor(path, kVorn, kKeys, values, std::size(kKeys),
                       ahead ? ReadAhead::Find(*ahead, path) : nullptr);
-    const auto number = [](std::string_view value) { return text::AtoI(std::string(value)); };
     const std::string_view aircraft = values[0], model = values[1], fde = values[2],
                            repaint = values[3];
-    const int polyMin = number(values[4]);
-    const int polyMax = number(values[5]);
-    const int lod = number(values[6]);
-    kvbVersion = number(values[7]);
+    const int polyMin = text::AtoI(values[4]);
+    const int polyMax = text::AtoI(values[5]);
+    const int lod = text::AtoI(values[6]);
+    kvbVersion = text::AtoI(values[7]);
 
     // Built by concatenation rather than printf: values are bytes and may hold
     // a NUL, which "%s" would cut off.
-    description.assign(kLibraryBanner);
-    description.append("\\n\\n");
-    description.append(aircraft);
-    description.append("\\nmodel: ");
-    description.append(model);
-    description.append("\\nfde: ");
-    description.append(fde);
-    description.append("\\npaint: ");
-    description.append(repaint);
-    description.append("\\n");
-    // The performance text is the polygon lines, each ended with "\\n".
-    performance.clear();
-    AppendPolygonLines(&performance, polyMin, lod, polyMax);
-    performance.append("\\n");
-    description.append(performance);
-    description.append("\\n");
-    description.append(kDistributionNotice);
-    description.append("\r\n");
+    // The performance text is the polygon lines, each ended with "\\n"; the
+    // description holds it too.
+    Assign(&performance, {"LOD1 polygons: ", Digits(polyMin), "\\nLOD", Digits(lod),
+                          " polygons: ", Digits(polyMax), "\\n"});
+    Assign(&description, {kDescriptionHead, aircraft, "\\nmodel: ", model, "\\nfde: ", fde,
+                          "\\npaint: ", repaint, "\\n", performance, kDescriptionTail});
   }
 
   static constexpr std::string_view kKeys[] = {"title",   "sim",     "model",
                                                "texture", "ui_type", "ui_variation"};
   std::string_view values[std::size(kKeys)] = {};
   ConfigReader liveryLiv;
-  path.assign(liveryFolder).append("\\vorn.liv");
+  Assign(&path, {liveryFolder, "\\vorn.liv"});
   liveryLiv.OpenFor(path, kFltsim, kKeys, values, std::size(kKeys),
                     ahead ? ReadAhead::Find(*ahead, path) : nullptr);
   const std::string_view title = values[0], sim = values[1], model = values[2], texture = values[3],
@@ -435,7 +457,7 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
   aircraftCfg.SetString(kGeneral, "performance", performance);
   aircraftCfg.SetString(kGeneral, "Category", isAirplane ? kAirplane : kHelicopter);
 
-  const std::string section = "fltsim." + std::to_string(index);
+  Assign(&section, {"fltsim.", Digits(index)});
   aircraftCfg.SetString(section, "title", title);
   aircraftCfg.SetString(section, "sim", sim);
   aircraftCfg.SetString(section, "model", model);
@@ -450,22 +472,13 @@ void KVBProcessor::ProcessLivery(const std::string& liveryFolder, ConfigReader& 
     aircraftCfg.SetString(section, "ui_createdby", kWebDomain);
   }
 
-  line.assign(title);
-  line += ' ';
-  line.append(uiVariation);
+  Assign(&line, {title, " ", uiVariation});
   platform::WriteConsoleLine(line);
 
   // The record: title,variation,cg height,pitch,version; whole records only.
-  line.assign(title);
-  line += ',';
-  line.append(uiVariation);
-  line += ',';
   static thread_local NumberText cgHeightText, pitchText;
-  line.append(cgHeightText.Of(staticCgHeight));
-  line += ',';
-  line.append(pitchText.Of(staticPitch));
-  line += ',';
-  line.append(std::to_string(kvbVersion));
+  Assign(&line, {title, ",", uiVariation, ",", cgHeightText.Of(staticCgHeight), ",",
+                 pitchText.Of(staticPitch), ",", Digits(kvbVersion)});
   database.WriteLine(line);
   database.Flush();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 namespace text {
 
@@ -28,11 +29,13 @@ std::string ToUpper(std::string s);
 std::string ToLower(std::string s);
 
 /// Compares the upper-cased bytes as unsigned: <0, 0 or >0.
-int CompareNoCase(const std::string& a, const std::string& b);
+int CompareNoCase(std::string_view a, std::string_view b);
 
-/// `atoi`, saturating to INT_MIN or INT_MAX beyond the range of int.
-int AtoI(const char* s);
-inline int AtoI(const std::string& s) { return AtoI(s.c_str()); }
+/// `atoi`, saturating to INT_MIN or INT_MAX beyond the range of int. The view
+/// is read up to its first NUL, as the C library reads a string.
+int AtoI(std::string_view s);
+inline int AtoI(const char* s) { return AtoI(std::string_view(s)); }
+inline int AtoI(const std::string& s) { return AtoI(std::string_view(s)); }
 
 /// `atof` as C99 strtod reads it ('.' as the decimal point).
 double AtoF(const char* s);
