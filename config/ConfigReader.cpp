@@ -64,11 +64,6 @@ inline uint64_t PrefixOf(const char* name, size_t size, size_t readable) {
   return FoldedWord(padded);
 }
 
-// The next eight bytes of a name, as PrefixOf gives the first eight.
-inline uint64_t SecondOf(const char* name, size_t size, size_t readable) {
-  return size > 8 ? PrefixOf(name + 8, size - 8 < 8 ? size - 8 : 8, readable - 8) : 0;
-}
-
 inline uint64_t PrefixOf(std::string_view name) {
   return PrefixOf(name.data(), name.size(), name.size());
 }
@@ -529,14 +524,10 @@ void ConfigReader::Order() const {
   // Each section's next place; a section that gained a key is marked by the
   // last bit, as places are counted in twos.
   for (size_t& start : starts) start *= 2;
-  const char* const text = data_.text.get();
-  const size_t textSize = data_.size;
   for (size_t i = 0; i < count; ++i) {
     const Entry& entry = entries[i];
     size_t& next = starts[entry.section];
-    keys[next / 2] = {entry.prefix,
-                      SecondOf(text + entry.keyOffset, entry.keySize, textSize - entry.keyOffset),
-                      i};
+    keys[next / 2] = {entry.prefix, i};
     next = (next + 2) | (i >= sortedEntries_);
   }
   const auto compare = [&entries, this](const SortKey& a, const SortKey& b) {
@@ -554,12 +545,11 @@ void ConfigReader::EachKey(size_t begin, size_t end, const Each& each) const {
   const std::vector<Entry>& entries = data_.entries;
   const SortKey* const keys = data_.keys.get();
   // Equal prefixes: names of eight bytes or less are equal when their sizes are.
-  // Names of sixteen bytes or less are equal when their prefixes and sizes are.
   const auto same = [&entries, this](const SortKey& a, const SortKey& b) {
-    if (a.prefix != b.prefix || a.second != b.second) return false;
+    if (a.prefix != b.prefix) return false;
     const Entry &x = entries[a.index], &y = entries[b.index];
     return x.keySize == y.keySize &&
-           (x.keySize <= 16 || CompareNames(x.prefix, KeyOf(x), y.prefix, KeyOf(y)) == 0);
+           (x.keySize <= 8 || CompareNames(x.prefix, KeyOf(x), y.prefix, KeyOf(y)) == 0);
   };
   for (size_t at = begin; at < end;) {
     size_t last = at;
@@ -571,24 +561,30 @@ void ConfigReader::EachKey(size_t begin, size_t end, const Each& each) const {
 
 template <typename Compare>
 void ConfigReader::SortKeysOf(SortKey* first, SortKey* last, const Compare& compare) {
-  // By the first sixteen bytes, which settle nearly everything without a look at
-  // the names, and then by place.
-  std::sort(first, last, [](const SortKey& a, const SortKey& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (a.second != b.second) return a.second < b.second;
-    return a.index < b.index;
-  });
-  // Names alike in their first sixteen bytes: the whole names decide, then place.
-  for (SortKey* run = first; run != last;) {
-    SortKey* next = run + 1;
-    while (next != last && next->prefix == run->prefix && next->second == run->second) ++next;
-    if (next - run > 1)
-      std::sort(run, next, [&compare](const SortKey& a, const SortKey& b) {
-        const int names = compare(a, b);
-        return names != 0 ? names < 0 : a.index < b.index;
-      });
-    run = next;
+  // The first eight bytes settle nearly everything without a look at the names.
+  const auto less = [&compare](const SortKey& a, const SortKey& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : compare(a, b) < 0;
+  };
+  // A section holds a few dozen keys at most, as a rule: inserting each in its
+  // place costs least, and keeps equal names in the order of their places.
+  if (last - first <= kInsertionMost) {
+    for (SortKey* next = first + 1; next < last; ++next) {
+      if (!less(*next, next[-1])) continue;
+      const SortKey moved = *next;
+      SortKey* at = next;
+      do {
+        *at = at[-1];
+        --at;
+      } while (at != first && less(moved, at[-1]));
+      *at = moved;
+    }
+    return;
   }
+  std::sort(first, last, [&compare](const SortKey& a, const SortKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const int names = compare(a, b);
+    return names != 0 ? names < 0 : a.index < b.index;
+  });
 }
 
 ConfigReader::SortKey* ConfigReader::SortKeys(size_t count) const {
@@ -605,13 +601,7 @@ void ConfigReader::RankSections() const {
   // By name, and among equal names by first use, so that the first spelling stays:
   // every sorted section was named before any appended one.
   SortKey* const keys = SortKeys(count);
-  const char* const text = data_.text.get();
-  const size_t textSize = data_.size;
-  for (size_t i = 0; i < count; ++i) {
-    const Section& section = sections[i];
-    keys[i] = {section.prefix,
-               SecondOf(text + section.offset, section.size, textSize - section.offset), i};
-  }
+  for (size_t i = 0; i < count; ++i) keys[i] = {sections[i].prefix, i};
   const auto compare = [&sections, this](const SortKey& a, const SortKey& b) {
     return CompareNames(a.prefix, NameOf(sections[a.index]), b.prefix, NameOf(sections[b.index]));
   };

@@ -143,12 +143,13 @@ class ConfigReader {
     size_t keyOffset, keySize, valueOffset, valueSize;
     uint32_t section;  // index into the sections
   };
-  // An entry or a section to sort: the first sixteen bytes of its name as two
-  // prefixes, and where it is.
+  // An entry or a section to sort: the prefix of its name, and where it is.
   struct SortKey {
-    uint64_t prefix, second;
+    uint64_t prefix;
     size_t index;
   };
+  // Runs of keys up to this many are sorted by insertion.
+  static constexpr ptrdiff_t kInsertionMost = 64;
   // What a store holds, kept from one store to the next (see the destructor).
   struct Storage {
     std::unique_ptr<char[]> text;  // not a string: growing one would clear it
@@ -207,7 +208,8 @@ class ConfigReader {
   /// Frees the buffers of sorting that a large store made.
   void ReleaseLarge() const;
   SortKey* SortKeys(size_t count) const;
-  /// Sorts by name as `compare` orders them (<0, 0, >0), equal names by place.
+  /// Sorts keys given in the order of their places by name, as `compare` orders
+  /// them (<0, 0, >0), equal names by place.
   template <typename Compare>
   static void SortKeysOf(SortKey* first, SortKey* last, const Compare& compare);
   /// Ranks the sections and fills the keys with the entries in order: by section
