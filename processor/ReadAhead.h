@@ -45,7 +45,7 @@ class ReadAhead {
   /// Files larger than this are left to the package step, which reads them in
   /// parts; so are those past kMostBytes or kMostFiles of a package.
   static constexpr long long kLargest = 256 * 1024;
-  static constexpr long long kMostBytes = 512 * 1024;
+  static constexpr long long kMostBytes = 256 * 1024;
   static constexpr size_t kMostFiles = 512;
 
  private:
@@ -54,7 +54,7 @@ class ReadAhead {
 
   // Packages read ahead of the one in use. The thread, once that far ahead, waits
   // until it may read half as many again, rather than waking for each.
-  static constexpr size_t kWindow = 4;
+  static constexpr size_t kWindow = 8;
 
   const std::vector<std::string> folders_;
   std::mutex mutex_;
