@@ -1,6 +1,5 @@
 #include "processor/ReadAhead.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "platform/Platform.h"
@@ -84,8 +83,7 @@ void ReadAhead::Read(const std::string& folder, Package* package) const {
     if (package->count == package->files.size()) package->files.emplace_back();
     File& file = package->files[package->count];
     file.path.assign(path);
-    if (!platform::ReadRegularFile(file.path, std::min(kLargest, kMostBytes - bytes), &file.bytes))
-      return;
+    if (!platform::ReadRegularFile(file.path, kMostBytes - bytes, &file.bytes)) return;
     bytes += static_cast<long long>(file.bytes.size());
     ++package->count;
   };

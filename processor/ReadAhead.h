@@ -42,9 +42,8 @@ class ReadAhead {
   /// The bytes read ahead for `path`, or null.
   static const std::string* Find(const Package& package, const std::string& path);
 
-  /// Files larger than this are left to the package step, which reads them in
-  /// parts; so are those past kMostBytes or kMostFiles of a package.
-  static constexpr long long kLargest = 256 * 1024;
+  /// What is read ahead of one package at most: the files past it are left to the
+  /// package step, which reads a large file in parts.
   static constexpr long long kMostBytes = 256 * 1024;
   static constexpr size_t kMostFiles = 512;
 
@@ -59,8 +58,8 @@ class ReadAhead {
   const std::vector<std::string> folders_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Package> ready_ =
-      std::vector<Package>(kWindow);  // folders_[i] in ready_[i % kWindow]
+  // folders_[i] is read into ready_[i % kWindow].
+  std::vector<Package> ready_ = std::vector<Package>(kWindow);
   const Package none_;
   size_t read_ = 0;             // packages read, or given up on
   size_t inUse_ = 0;            // the package the step has taken last; none before it is in use

@@ -27,7 +27,7 @@ std::string ReadAheadOf(const std::string& made) {
     if (arrow != std::string::npos)
       fs::create_symlink(name.substr(arrow + 1), at);
     else if (name.back() == '+')
-      WriteBytes(at.string(), std::string(ReadAhead::kLargest + 1, 'x'));
+      WriteBytes(at.string(), std::string(ReadAhead::kMostBytes + 1, 'x'));
     else if (name.back() != '/')
       WriteBytes(at.string(), name);
   }
