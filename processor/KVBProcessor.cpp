@@ -187,15 +187,15 @@ void KVBProcessor::ProcessSimulator(int versionCode, const std::string& simulato
       Report::Failure("list", libraryFolder, listed);
     database.WriteLine("# You do not have KVB installed");
   } else {
-    // The pattern gave only names that begin with "VORN_": folders are packages.
-    std::vector<std::string> packageFolders;
-    for (const platform::DirEntry& entry : entries)
-      if (entry.isDirectory) packageFolders.push_back(libraryFolder + '\\' + entry.name);
-    ReadAhead ahead(packageFolders);
-    for (size_t package = 0; package < packageFolders.size(); ++package) {
-      const ReadAhead::Package& files = ahead.Take(package);
-      ++counts[static_cast<int>(
-          ProcessAircraft(packageFolders[package], database, hidden, &files))];
+    ReadAhead ahead(libraryFolder, entries);
+    std::string packageFolder;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      // The pattern gave only names that begin with "VORN_": folders are packages.
+      if (!entries[i].isDirectory) continue;
+      packageFolder.assign(libraryFolder);
+      packageFolder += '\\';
+      packageFolder += entries[i].name;
+      ++counts[static_cast<int>(ProcessAircraft(packageFolder, database, hidden, &ahead.Take(i)))];
     }
     if (std::none_of(entries.begin(), entries.end(),
                      [](const platform::DirEntry& entry) { return entry.isDirectory; }))

@@ -5,8 +5,9 @@
 #include "platform/Platform.h"
 #include "text/Text.h"
 
-ReadAhead::ReadAhead(std::vector<std::string> folders) : folders_(std::move(folders)) {
-  if (!folders_.empty() && std::thread::hardware_concurrency() >= 2) {
+ReadAhead::ReadAhead(std::string parent, const std::vector<platform::DirEntry>& entries)
+    : parent_(std::move(parent)), entries_(entries) {
+  if (!entries_.empty() && std::thread::hardware_concurrency() >= 2) {
     try {
       thread_ = std::thread(&ReadAhead::Run, this);
       return;
@@ -14,7 +15,7 @@ ReadAhead::ReadAhead(std::vector<std::string> folders) : folders_(std::move(fold
     }
   }
   // No thread: the step reads everything itself.
-  read_ = folders_.size();
+  read_ = entries_.size();
   failed_ = 0;
 }
 
@@ -28,7 +29,7 @@ ReadAhead::~ReadAhead() {
 }
 
 const ReadAhead::Package& ReadAhead::Take(size_t index) {
-  if (index >= folders_.size()) return none_;
+  if (index >= entries_.size()) return none_;
   std::unique_lock<std::mutex> lock(mutex_);
   // The packages before it are done with: their room may take the next ones.
   if (index > inUse_) {
@@ -47,8 +48,9 @@ const std::string* ReadAhead::Find(const Package& package, const std::string& pa
 
 void ReadAhead::Run() {
   size_t index = 0;
+  std::string folder;
   try {
-    for (; index < folders_.size(); ++index) {
+    for (; index < entries_.size(); ++index) {
       {
         std::unique_lock<std::mutex> lock(mutex_);
         if (index >= inUse_ + kWindow)
@@ -56,7 +58,12 @@ void ReadAhead::Run() {
         if (stop_) break;
       }
       // Its room is free: no package in it is in use, nor will be before read_ passes it.
-      Read(folders_[index], &ready_[index % kWindow]);
+      Package& package = ready_[index % kWindow];
+      package.count = 0;
+      if (entries_[index].isDirectory) {
+        folder.assign(parent_).append("\\").append(entries_[index].name);
+        Read(folder, &package);
+      }
       {
         std::lock_guard<std::mutex> lock(mutex_);
         read_ = index + 1;
@@ -68,14 +75,13 @@ void ReadAhead::Run() {
   // Whatever was not read is the step's to read: it never waits for it.
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (index < folders_.size()) failed_ = index;
-    read_ = folders_.size();
+    if (index < entries_.size()) failed_ = index;
+    read_ = entries_.size();
   }
   changed_.notify_all();
 }
 
 void ReadAhead::Read(const std::string& folder, Package* package) const {
-  package->count = 0;
   // Named as the package step names them: the folder, a separator, the name listed.
   long long bytes = 0;
   const auto add = [package, &bytes](const std::string& path) {

@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+namespace platform {
+struct DirEntry;
+}
+
 class ReadAhead {
  public:
   struct File {
@@ -27,17 +31,18 @@ class ReadAhead {
     size_t count = 0;
   };
 
-  /// Starts reading the packages in `folders`, in order; nothing on a machine with
-  /// a single processor, where the reading could not overlap anything.
-  explicit ReadAhead(std::vector<std::string> folders);
+  /// Starts reading, in order, the package folders `parent`\name of the `entries`
+  /// that are folders; nothing on a machine with a single processor, where the
+  /// reading could not overlap anything. `entries` must outlive the reader.
+  ReadAhead(std::string parent, const std::vector<platform::DirEntry>& entries);
   /// Stops the reading, wherever it is.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  /// The files read ahead for folders[index], once the thread has them, valid
-  /// until the next call; indexes come in rising order. Empty when nothing could
-  /// be read ahead.
+  /// The files read ahead for the folder of entries[index], once the thread has
+  /// them, valid until the next call; indexes come in rising order. Empty when
+  /// nothing could be read ahead.
   const Package& Take(size_t index);
   /// The bytes read ahead for `path`, or null.
   static const std::string* Find(const Package& package, const std::string& path);
@@ -55,10 +60,11 @@ class ReadAhead {
   // until it may read half as many again, rather than waking for each.
   static constexpr size_t kWindow = 8;
 
-  const std::vector<std::string> folders_;
+  const std::string parent_;
+  const std::vector<platform::DirEntry>& entries_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  // folders_[i] is read into ready_[i % kWindow].
+  // The folder of entries_[i] is read into ready_[i % kWindow].
   std::vector<Package> ready_ = std::vector<Package>(kWindow);
   const Package none_;
   size_t read_ = 0;             // packages read, or given up on

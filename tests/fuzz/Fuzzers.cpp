@@ -84,12 +84,14 @@ static void Package(FuzzedDataProvider& input) {
       WriteBytes((livery / "vorn.liv").string(), liveryFiles[l + 2]);
     }
     {
-      ReadAhead readAhead(ahead ? std::vector<std::string>{package.string()}
-                                : std::vector<std::string>());
+      std::vector<platform::DirEntry> listed(ahead);
+      for (platform::DirEntry& entry : listed) entry = {"VORN_FUZZ", true};
+      ReadAhead readAhead(package.parent_path().string(), listed);
       LineWriter database;
       database.Open(scratch + "/library/kvb.dat", platform::File::Mode::kWriteTruncate);
-      KVBProcessor().ProcessAircraft(package.string(), database, hidden,
-                                     ahead ? &readAhead.Take(0) : nullptr);
+      // Named as the simulator pass names a package, as the reader names it too.
+      KVBProcessor().ProcessAircraft(package.parent_path().string() + "\\VORN_FUZZ", database,
+                                     hidden, ahead ? &readAhead.Take(0) : nullptr);
     }
     outcome[ahead] =
         ReadBytes(scratch + "/library/kvb.dat") + "|" +

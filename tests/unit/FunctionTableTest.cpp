@@ -31,7 +31,10 @@ std::string ReadAheadOf(const std::string& made) {
     else if (name.back() != '/')
       WriteBytes(at.string(), name);
   }
-  ReadAhead ahead({package.string()});
+  std::vector<platform::DirEntry> listed(1);
+  listed[0].name = "VORN_X";
+  listed[0].isDirectory = true;
+  ReadAhead ahead(package.parent_path().string(), listed);
   const ReadAhead::Package& files = ahead.Take(0);
   std::string read;
   for (size_t i = 0; i < files.count; ++i) {
