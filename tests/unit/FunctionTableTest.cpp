@@ -1,4 +1,5 @@
 // The pure functions, by the table in tests/data/functions.txt.
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -13,36 +14,61 @@
 
 namespace {
 
-// What ReadAhead reads of a package made of `made`: names of files, holding their
-// own names; "name/" a folder, "name>target" a link, "name+" a file too large. Each
-// file read, as the step names it, with "=bytes" when they are another file's.
+// What ReadAhead reads of packages made of `made`: names of files, each holding
+// its own path; "name/" a folder, "name>target" a link, "name-" a file of the most
+// bytes read ahead of a package, "name+" one byte more; "*N" first makes N such
+// packages. Each file read of the first package, as the step names it, with
+// "=bytes" when they are another file's; then, for N packages, how many of them
+// the step was handed whole and as its own.
 std::string ReadAheadOf(const std::string& made) {
   TempDir temp;
-  const fs::path package = temp.Join("VORN_X");
+  const std::string parent = fs::path(temp.Join("x")).parent_path().string();
   std::istringstream names(made);
+  size_t count = 1;
+  if (made[0] == '*') names.ignore(1) >> count;
+  std::vector<platform::DirEntry> listed(count);
+  std::map<std::string, std::string> bytesOf;  // of each file made, by its path as read
   for (std::string name; names >> name;) {
-    const size_t arrow = name.find('>');
-    const fs::path at = package / name.substr(0, arrow);
-    fs::create_directories(name.back() == '/' ? at : at.parent_path());
-    if (arrow != std::string::npos)
-      fs::create_symlink(name.substr(arrow + 1), at);
-    else if (name.back() == '+')
-      WriteBytes(at.string(), std::string(ReadAhead::kMostBytes + 1, 'x'));
-    else if (name.back() != '/')
-      WriteBytes(at.string(), name);
+    for (size_t p = 0; p < count; ++p) {
+      listed[p] = {"VORN_" + std::to_string(p), true};
+      const size_t arrow = name.find('>');
+      const bool sized = name.back() == '+' || name.back() == '-';
+      const std::string relative =
+          listed[p].name + "/" + name.substr(0, sized ? name.size() - 1 : arrow);
+      const fs::path at = fs::path(parent) / relative;
+      fs::create_directories(name.back() == '/' ? at : at.parent_path());
+      std::string& bytes = bytesOf[parent + "\\" + ReplaceAll(relative, "/", "\\")];
+      if (arrow != std::string::npos)
+        fs::create_symlink(name.substr(arrow + 1), at);
+      else if (sized)
+        bytes.assign(ReadAhead::kMostBytes + (name.back() == '+'), 'x');
+      else if (name.back() != '/')
+        bytes = relative;
+      if (!bytes.empty()) WriteBytes(at.string(), bytes);
+    }
   }
-  std::vector<platform::DirEntry> listed(1);
-  listed[0].name = "VORN_X";
-  listed[0].isDirectory = true;
-  ReadAhead ahead(package.parent_path().string(), listed);
-  const ReadAhead::Package& files = ahead.Take(0);
+  ReadAhead ahead(parent, listed);
+  // Every chance for the reader to run further ahead than it may, before the step
+  // takes the first package.
+  if (count > 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::string read;
-  for (size_t i = 0; i < files.count; ++i) {
-    const std::string name = files.files[i].path.substr(package.string().size() + 1);
-    const std::string& bytes = files.files[i].bytes;
-    read += (read.empty() ? "" : " ") + name +
-            (bytes == ReplaceAll(name, "\\", "/") ? "" : "=" + bytes);
+  size_t whole = 0;  // packages handed over whole and as their own
+  for (size_t p = 0; p < count; ++p) {
+    const ReadAhead::Package& package = ahead.Take(p);
+    const std::string folder = parent + "\\" + listed[p].name + "\\";
+    bool own = true;
+    for (size_t i = 0; i < package.count; ++i) {
+      const ReadAhead::File& file = package.files[i];
+      own = own && file.path.rfind(folder, 0) == 0 &&
+            ReadAhead::Find(package, file.path) == &file.bytes &&
+            file.bytes == ReadBytes(ReplaceAll(file.path, "\\", "/"));
+      if (p == 0)
+        read += (read.empty() ? "" : " ") + file.path.substr(folder.size()) +
+                (file.bytes == bytesOf[file.path] ? "" : "=" + file.bytes.substr(0, 40));
+    }
+    whole += own;
   }
+  if (count > 1) read += " (" + std::to_string(whole) + " whole)";
   // One processor reads nothing ahead.
   return std::thread::hardware_concurrency() < 2 ? "one processor" : read;
 }
