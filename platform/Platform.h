@@ -126,6 +126,9 @@ void RemoveOtherSpellings(const std::string& path);
 /// byte for byte; a device fails as not a file, as it may never end.
 Result ReadWholeFile(const std::string& path, std::string* bytes);
 
+/// How many processors this process may run on (its affinity), at least 1.
+int UsableProcessors();
+
 /// Reads the whole of the file at `path` into `bytes` when it is a regular file of
 /// at most `largest` bytes and no link, found as written; false otherwise, having
 /// read nothing from anything else. For reading ahead of need, where a miss costs

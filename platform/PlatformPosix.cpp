@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
@@ -334,6 +335,12 @@ Result File::LearnKind() {
   if (!S_ISREG(info.st_mode)) return NotAFile();
   regular_ = true;
   return Status::kOk;
+}
+
+int UsableProcessors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::max(1, CPU_COUNT(&set));
 }
 
 bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes) {

@@ -355,6 +355,14 @@ long long FileSize(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+int UsableProcessors() {
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 1;
+  int count = 0;
+  for (; process; process &= process - 1) ++count;
+  return std::max(1, count);
+}
+
 bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes) {
   bytes->clear();
   const long long size = FileSize(path);

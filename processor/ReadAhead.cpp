@@ -7,7 +7,7 @@
 
 ReadAhead::ReadAhead(std::string parent, const std::vector<platform::DirEntry>& entries)
     : parent_(std::move(parent)), entries_(entries) {
-  if (!entries_.empty() && std::thread::hardware_concurrency() >= 2) {
+  if (!entries_.empty() && platform::UsableProcessors() >= 2) {
     try {
       thread_ = std::thread(&ReadAhead::Run, this);
       return;

@@ -32,8 +32,8 @@ class ReadAhead {
   };
 
   /// Starts reading, in order, the package folders `parent`\name of the `entries`
-  /// that are folders; nothing on a machine with a single processor, where the
-  /// reading could not overlap anything. `entries` must outlive the reader.
+  /// that are folders; nothing when the process may use a single processor only,
+  /// where the reading could not overlap anything. `entries` must outlive the reader.
   ReadAhead(std::string parent, const std::vector<platform::DirEntry>& entries);
   /// Stops the reading, wherever it is.
   ~ReadAhead();

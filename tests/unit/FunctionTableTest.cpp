@@ -69,8 +69,7 @@ std::string ReadAheadOf(const std::string& made) {
     whole += own;
   }
   if (count > 1) read += " (" + std::to_string(whole) + " whole)";
-  // One processor reads nothing ahead.
-  return std::thread::hardware_concurrency() < 2 ? "one processor" : read;
+  return read;
 }
 
 // Each row: the function, its arguments and the result, split at '|', "%XX" for any
@@ -92,6 +91,7 @@ TEST(FunctionTableTest, EveryRowGivesItsExpectedResult) {
     }
     const std::string& f = row.at(0);
     if (!onLinux && (f == "Library" || f == "Documents" || f == "ReadAhead")) continue;
+    if (f == "ReadAhead" && platform::UsableProcessors() < 2) continue;  // reads nothing ahead
     ++rows;
     std::string actual;
     if (f == "AtoI") {
