@@ -236,12 +236,18 @@ void ConfigReader::OpenBytes(const std::string& path, std::string_view bytes) {
   writable_ = false;
   CThreadLock lock(&section_, "ConfigReader::Load", false);
   BeginParse();
-  // The bytes are kept where the names and values of the store live.
-  if (!bytes.empty()) std::memcpy(Reserve(bytes.size()), bytes.data(), bytes.size());
-  data_.size += bytes.size();
-  ParseLines(0, true);
+  ParseBytes(bytes, nullptr);
   EndParse(platform::Result());
   load_ = platform::Result();
+}
+
+void ConfigReader::ParseBytes(std::string_view bytes, const LineSeen* seen) {
+  // The bytes are kept where the names and values of the store live.
+  const size_t line = data_.size;
+  if (!bytes.empty()) std::memcpy(Reserve(bytes.size()), bytes.data(), bytes.size());
+  data_.size += bytes.size();
+  const size_t next = ParseLines(line, true);
+  if (seen && next > line) (*seen)(std::string_view(data_.text.get() + line, next - line));
 }
 
 bool ConfigReader::OpenCopy(const std::string& path, const std::string& sourcePath,
@@ -278,12 +284,7 @@ platform::Result ConfigReader::ParseFile(const std::string& path, const LineSeen
   if (readAhead) {
     // Read whole already, as the loop below would have read it.
     *opened = true;
-    const size_t line = data_.size;
-    if (!readAhead->empty())
-      std::memcpy(Reserve(readAhead->size()), readAhead->data(), readAhead->size());
-    data_.size += readAhead->size();
-    const size_t next = ParseLines(line, true);
-    if (seen && next > line) (*seen)(std::string_view(data_.text.get() + line, next - line));
+    ParseBytes(*readAhead, seen);
     return platform::Result();
   }
   platform::File file;

@@ -172,6 +172,8 @@ class ConfigReader {
   void Clear();
   void BeginParse();
   void EndParse(const platform::Result& read);
+  /// Parses `bytes`, a whole file, appended to the text; `seen` as for OpenCopy.
+  void ParseBytes(std::string_view bytes, const LineSeen* seen);
   /// Reads `path`, or takes `readAhead` for its bytes when given.
   platform::Result ParseFile(const std::string& path, const LineSeen* seen, bool* opened,
                              const std::string* readAhead = nullptr);
