@@ -345,7 +345,8 @@ int UsableProcessors() {
 
 bool ReadRegularFile(const std::string& path, long long largest, std::string* bytes) {
   bytes->clear();
-  const WinePath mapped = MapPath(path);
+  static thread_local WinePath mapped;
+  MapPath(path, &mapped);
   const std::string& native = mapped.written;
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
   const int fd =
@@ -353,15 +354,19 @@ bool ReadRegularFile(const std::string& path, long long largest, std::string* by
   if (fd < 0) return false;
   struct stat info;
   bool whole = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largest;
-  // Up to the size it had when opened, as File::Read reads it.
+  // Read to its end, which one more read than its size finds: a file that grew
+  // meanwhile is not taken.
   size_t total = 0;
-  if (whole) bytes->resize(static_cast<size_t>(info.st_size));
-  while (whole && total < bytes->size()) {
+  if (whole) bytes->resize(static_cast<size_t>(info.st_size) + 1);
+  while (whole) {
     const ssize_t n = ::read(fd, &(*bytes)[total], bytes->size() - total);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) whole = false;
-    if (n <= 0) break;  // 0: it shrank since
+    if (n <= 0) {
+      whole = n == 0;
+      break;
+    }
     total += static_cast<size_t>(n);
+    if (total == bytes->size()) whole = false;
   }
   ::close(fd);
   bytes->resize(whole ? total : 0);
