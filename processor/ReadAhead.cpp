@@ -41,8 +41,14 @@ const ReadAhead::Package& ReadAhead::Take(size_t index) {
 }
 
 const std::string* ReadAhead::Find(const Package& package, const std::string& path) {
-  for (size_t i = 0; i < package.count; ++i)
-    if (package.files[i].path == path) return &package.files[i].bytes;
+  // The step asks for the files in the order they were read: one look, as a rule.
+  for (size_t looked = 0, i = package.next; looked < package.count; ++looked) {
+    if (i >= package.count) i = 0;
+    if (package.files[i++].path == path) {
+      package.next = i;
+      return &package.files[i - 1].bytes;
+    }
+  }
   return nullptr;
 }
 
@@ -59,7 +65,7 @@ void ReadAhead::Run() {
       }
       // Its room is free: no package in it is in use, nor will be before read_ passes it.
       Package& package = ready_[index % kWindow];
-      package.count = 0;
+      package.count = package.next = 0;
       if (entries_[index].isDirectory) {
         folder.assign(parent_).append("\\").append(entries_[index].name);
         Read(folder, &package);

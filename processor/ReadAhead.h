@@ -29,6 +29,7 @@ class ReadAhead {
   struct Package {
     std::vector<File> files;
     size_t count = 0;
+    mutable size_t next = 0;  // where Find looks first: after the file it found last
   };
 
   /// Starts reading, in order, the package folders `parent`\name of the `entries`
